@@ -1,0 +1,37 @@
+# Quick start: `make run` builds and runs the filter on the example
+# document; `make test` builds and runs every test.
+BUILD ?= build
+ASAN_BUILD ?= build-asan
+JOBS ?= $(shell nproc)
+
+.PHONY: all build run test test-slow sanitize format clean
+
+all: build
+
+build:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	$(BUILD)/zelreport < examples/sample.xml
+
+test: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) -LE slow
+
+# Tests that need hundreds of megabytes of input.
+test-slow: build
+	ctest --test-dir $(BUILD) --output-on-failure -L slow
+
+# The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer.
+sanitize:
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DZELREPORT_SANITIZE=ON
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS) -LE slow
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)
+
+-include mk/*.mk

@@ -1,0 +1,170 @@
+// The values element: its text is split into tokens and converted as it
+// streams in, so only the numbers are kept (4 bytes each).
+#include <array>
+#include <new>
+
+#include "elements/elements.h"
+#include "elements/number.h"
+#include "reader/context.h"
+
+namespace zelreport {
+
+namespace {
+
+// Room reserved up front from the declared ni * nj * nk is capped: a
+// declaration alone must not claim unbounded memory.
+constexpr std::uint32_t kMaxReservedEntries = 64u << 20;
+
+enum ByteClass : unsigned char { kTokenByte, kSeparator, kSpecial };
+
+// Within a run of token bytes, everything that may end or bend a token:
+// the separators, the bytes the reading rules look at, and the zero byte.
+constexpr std::array<ByteClass, 256> MakeClasses() {
+    std::array<ByteClass, 256> classes{};
+    classes[' '] = classes['\t'] = kSeparator;
+    classes['\n'] = classes['\r'] = classes['<'] = classes['>'] = classes['\0'] = kSpecial;
+    return classes;
+}
+constexpr std::array<ByteClass, 256> kClass = MakeClasses();
+
+// The text as stored: tokens split at " \t\n", ended by a zero byte.
+class ValuesText {
+public:
+    explicit ValuesText(Context& ctx) : ctx_(ctx), record_(ctx.record), type_(ctx.record.datyp) {
+        ctx_.token.clear();
+    }
+
+    bool stored_any() const { return stored_any_; }
+    // True while bytes still count: the text has begun and no zero byte
+    // has ended it.
+    bool open() const { return started_ && !ended_; }
+    std::string& pending() { return ctx_.token; }
+
+    void Store(unsigned char b) {
+        stored_any_ = true;
+        if (ended_) return;
+        if (b == 0) {
+            // An empty text (zero first byte) stores nothing at all.
+            EndToken();
+            ended_ = true;
+            return;
+        }
+        if (!started_) Start();
+        if (kClass[b] == kSeparator || b == '\n')
+            EndToken();
+        else
+            ctx_.token += static_cast<char>(b);
+    }
+
+    void Convert(std::string_view token) {
+        if (type_ == 1 || type_ == 5)
+            record_.floatdata.push_back(ConvertFloat(token, ctx_.scratch));
+        else if (type_ == 2)
+            record_.intdata.push_back(ConvertInt(token));
+    }
+
+    void EndToken() {
+        if (ctx_.token.empty()) return;
+        Convert(ctx_.token);
+        ctx_.token.clear();
+    }
+
+private:
+    // A non-empty text replaces the array its data type selects.
+    void Start() {
+        started_ = true;
+        ctx_.token.clear();
+        if (type_ == 1 || type_ == 5) {
+            record_.floatdata.clear();
+            record_.has_floatdata = true;
+            Reserve(record_.floatdata);
+        } else if (type_ == 2) {
+            record_.intdata.clear();
+            record_.has_intdata = true;
+            Reserve(record_.intdata);
+        }
+    }
+
+    template <typename T>
+    void Reserve(std::vector<T>& data) {
+        std::uint32_t declared = static_cast<std::uint32_t>(record_.ni) *
+                                 static_cast<std::uint32_t>(record_.nj) *
+                                 static_cast<std::uint32_t>(record_.nk);
+        if (declared > kMaxReservedEntries) declared = kMaxReservedEntries;
+        try {
+            data.reserve(declared);
+        } catch (const std::bad_alloc&) {
+            // Grow as the values come instead.
+        }
+    }
+
+    Context& ctx_;
+    Record& record_;
+    std::int32_t type_;
+    bool stored_any_ = false;
+    bool started_ = false;
+    bool ended_ = false;
+};
+
+// Takes the run of token bytes that starts at the look-ahead byte. A run
+// that ends inside the block and surely ends its token is converted where
+// it lies; anything else is gathered into the pending token.
+void TakeTokenRun(Scanner& in, ValuesText& text) {
+    const char* start = in.p - 1;  // the look-ahead byte's place
+    const char* q = in.p;
+    while (q < in.end && kClass[static_cast<unsigned char>(*q)] == kTokenByte) ++q;
+    if (q == in.end) {
+        text.pending().append(start, q);
+        in.p = in.end;
+        in.AdvanceChar();
+        return;
+    }
+    unsigned char stop = static_cast<unsigned char>(*q);
+    bool token_ends = kClass[stop] == kSeparator || stop == '<' || stop == '\0' ||
+                      (stop == '\n' && q + 1 < in.end && q[1] == ' ');
+    if (token_ends && text.pending().empty())
+        text.Convert({start, static_cast<std::size_t>(q - start)});
+    else
+        text.pending().append(start, q);
+    in.c = stop;
+    in.p = q + 1;
+}
+
+}  // namespace
+
+// Reads the values text like a text element, except that a line going on
+// with "-" also continues it, and a ">" never ends it: the byte after a
+// ">" is taken as it is.
+void ParseValues(Context& ctx, std::string_view) {
+    Scanner& in = ctx.in;
+    ValuesText text(ctx);
+    for (;;) {
+        if (in.c == kEndOfInput || in.c == '<') break;
+        if (in.c == '\r') {
+            in.AdvanceChar();
+            if (in.c != '\n' && in.c != ' ') break;
+        }
+        if (in.c == '\n') {
+            in.AdvanceChar();
+            if (in.c != ' ' && in.c != '-') break;
+        }
+        if (in.c == '>') {
+            in.AdvanceChar();
+            // End of input is no byte to store; nor is the "<" of an
+            // empty element's closing tag.
+            if (in.c == kEndOfInput || (in.c == '<' && !text.stored_any())) break;
+            text.Store(static_cast<unsigned char>(in.c));
+            in.AdvanceChar();
+            continue;
+        }
+        if (kClass[in.c] == kTokenByte && text.open()) {
+            TakeTokenRun(in, text);
+            continue;
+        }
+        text.Store(static_cast<unsigned char>(in.c));
+        in.AdvanceChar();
+    }
+    text.EndToken();
+}
+
+}  // namespace zelreport

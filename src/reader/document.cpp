@@ -1,0 +1,72 @@
+// The document loop: read an element name, look it up, run its handler.
+#include <cstring>
+
+#include "reader/context.h"
+#include "record/report.h"
+
+namespace zelreport {
+
+void SkipTag(Context& ctx, std::string_view) {
+    SkipToTag(ctx.in);
+}
+
+void InitConfig(Context& ctx) {
+    if (!ctx.initialized) {
+        ctx.initialized = true;
+        for (const KeywordRow* row = flags; row->name; ++row) ctx.keywords.install(row->name, row->handler);
+    }
+    ctx.in.c = 0;
+}
+
+namespace {
+
+// Reads a name up to ">", "<" or end of input, at most kMaxNameLength
+// bytes; the byte that stopped it stays in `c`. Tests on a name see it
+// only up to its first zero byte.
+std::string_view ReadName(Scanner& in, char (&buffer)[kMaxNameLength]) {
+    std::size_t length = 0;
+    if (in.c == '<' || in.c == '/' || in.c == '>') in.AdvanceChar();
+    while (in.c != '>' && in.c != '<' && in.c != kEndOfInput && length < kMaxNameLength) {
+        buffer[length++] = static_cast<char>(in.c);
+        in.AdvanceChar();
+    }
+    return {buffer, strnlen(buffer, length)};
+}
+
+}  // namespace
+
+void ParseConfigFile(Context& ctx) {
+    Scanner& in = ctx.in;
+    InitConfig(ctx);
+    in.AdvanceChar();
+    const KeywordEntry* entry = nullptr;
+    char buffer[kMaxNameLength];
+    while (in.c != kEndOfInput) {
+        if (in.c == '/') NextProperty(in);
+        std::string_view name = ReadName(in, buffer);
+        if (in.read_failed) return;
+        if (name.size() > 1) {
+            if (name.find('/') != std::string_view::npos && name != "/zelrecord") {
+                entry = nullptr;
+                if (name == "/orv-standard-file") return;
+                NextProperty(in);
+            } else {
+                entry = ctx.keywords.lookup(name);
+            }
+        }
+        if (entry) {
+            if (name.size() <= 1) {
+                ctx.out += "ParseConfigFile(), found name is empty \n";
+                if (ctx.out.size() >= kOutputFlushSize) ctx.Flush();
+            } else {
+                entry->handler(ctx, name);
+            }
+        } else if (name == "/zelrecord") {
+            write_to_zelFile(ctx);
+            NextProperty(in);
+        }
+        if (ctx.write_failed || in.read_failed) return;
+    }
+}
+
+}  // namespace zelreport

@@ -1,0 +1,71 @@
+#include "reader/scanner.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace zelreport {
+
+int Scanner::Refill() {
+    if (!read_block) return kEndOfInput;
+    if (!block) block = std::make_unique<char[]>(kInputBlockSize);
+    long n = read_block(block.get(), kInputBlockSize);
+    if (n <= 0) {
+        if (n < 0) {
+            read_failed = true;
+            read_errno = errno;
+        }
+        p = end = nullptr;
+        return kEndOfInput;
+    }
+    p = block.get();
+    end = p + n;
+    return static_cast<unsigned char>(*p++);
+}
+
+bool IsWhite(int ch) {
+    return ch == ' ';
+}
+
+int SkipWhite(Scanner& in) {
+    while (IsWhite(in.c)) in.AdvanceChar();
+    return in.c;
+}
+
+// Moves to the "<" of the next tag, scanning whole blocks at a time.
+void SkipToTag(Scanner& in) {
+    while (in.c != '<' && in.c != kEndOfInput) {
+        const void* lt = in.p < in.end ? std::memchr(in.p, '<', in.end - in.p) : nullptr;
+        if (lt) {
+            in.p = static_cast<const char*>(lt) + 1;
+            in.c = '<';
+            return;
+        }
+        in.p = in.end;
+        in.AdvanceChar();
+    }
+}
+
+// Drops the rest of the line, and every following line that begins with
+// a space, then skips the blanks, tabs, "<" and "/" that open the next
+// line, so a closing tag there reads as the bare element name.
+int NextProperty(Scanner& in) {
+    do {
+        while (in.c != '\n' && in.c != '\r' && in.c != kEndOfInput) {
+            const char* q = in.p;
+            while (q < in.end && *q != '\n' && *q != '\r') ++q;
+            if (q < in.end) {
+                in.c = static_cast<unsigned char>(*q);
+                in.p = q + 1;
+                break;
+            }
+            in.p = in.end;
+            in.AdvanceChar();
+        }
+        if (in.c == '\r') in.AdvanceChar();
+        if (in.c == '\n') in.AdvanceChar();
+    } while (in.c == ' ');
+    while (in.c == ' ' || in.c == '\t' || in.c == '<' || in.c == '/') in.AdvanceChar();
+    return in.c;
+}
+
+}  // namespace zelreport

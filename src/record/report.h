@@ -1,0 +1,28 @@
+// The report printed at each record's end.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "zelreport/zelreport.h"
+
+namespace zelreport {
+
+struct Context;
+struct Record;
+
+// Prints the current record's report and releases its per-record storage.
+void write_to_zelFile(Context& ctx);
+
+// Appends the statistics line over `count` entries of `data`; entries
+// past the end of `data` count as 0.
+void SimpleStats(std::span<const float> data, std::int32_t count, std::string& out);
+
+RecordView MakeView(const Record& record);
+
+// printf("%f") and printf("%d") spellings.
+void AppendFixed6(double value, std::string& out);
+void AppendInt(std::int32_t value, std::string& out);
+
+}  // namespace zelreport
