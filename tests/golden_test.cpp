@@ -33,11 +33,11 @@ TEST_P(Golden, ReportMatches) {
     EXPECT_EQ(run.out, "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Documents, Golden, testing::ValuesIn(Documents()),
-                         [](const auto& info) {
-                             std::string name = info.param;
-                             std::replace_if(name.begin(), name.end(), [](char ch) { return !isalnum(ch); }, '_');
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Documents, Golden, testing::ValuesIn(Documents()), [](const auto& info) {
+    std::string name = info.param;
+    std::replace_if(
+        name.begin(), name.end(), [](char ch) { return !isalnum(ch); }, '_');
+    return name;
+});
 
 }  // namespace

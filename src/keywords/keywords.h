@@ -33,6 +33,7 @@ class KeywordTable {
 public:
     KeywordEntry* lookup(std::string_view name) const;
     KeywordEntry* install(const char* name, ElementHandler handler);
+    const KeywordEntry* bucket(unsigned index) const { return hashtable_[index]; }
 
 private:
     std::array<KeywordEntry*, kHashBuckets> hashtable_{};
