@@ -33,6 +33,7 @@ install(FILES ${PROJECT_BINARY_DIR}/zelreportConfig.cmake ${PROJECT_BINARY_DIR}/
 
 # pkg-config finds the prefix from the .pc file's own place.
 file(RELATIVE_PATH ZELREPORT_PC_TO_PREFIX /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
+string(REGEX REPLACE "/$" "" ZELREPORT_PC_TO_PREFIX "${ZELREPORT_PC_TO_PREFIX}")
 configure_file(${CMAKE_CURRENT_LIST_DIR}/zelreport.pc.in ${PROJECT_BINARY_DIR}/zelreport.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/zelreport.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
@@ -44,7 +45,10 @@ set(CPACK_PACKAGE_VENDOR "zelreport developers")
 set(CPACK_PACKAGE_CONTACT "zelreport developers <zelreport@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "report the arguments of every record of a record document")
 set(CPACK_PACKAGE_DESCRIPTION
-    "zelreport reads a line-oriented record document on standard input and writes,\n for every record, a report of its arguments and data statistics to standard\n error. The package also holds the C++20 static library, its headers, and its\n CMake and pkg-config files.")
+    "zelreport reads a line-oriented record document on standard input and writes,
+for every record, a report of its arguments and data statistics to standard
+error. The package also holds the C++20 static library, its headers, and its
+CMake and pkg-config files.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 find_program(ZELREPORT_DPKG_SHLIBDEPS dpkg-shlibdeps)
