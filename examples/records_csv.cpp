@@ -4,8 +4,8 @@
 //   nomvar,ip1,ni,nj,nk,min,max,avg
 //
 // min, max and avg are those of the record's report (single-precision
-// data only, over ni * nj * nk entries); they are empty for other records.
-// An absent nomvar is an empty field.
+// data only, over ni * nj * nk entries); they are empty for other records
+// and when ni * nj * nk is not positive. An absent nomvar is an empty field.
 #include <unistd.h>
 
 #include <cstdint>
