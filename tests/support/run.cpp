@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -15,6 +16,8 @@ namespace zeltest {
 namespace {
 
 RunResult Spawn(const std::vector<std::string>& argv, const std::string& input) {
+    // A program that exits before reading all its input must not kill the test.
+    std::signal(SIGPIPE, SIG_IGN);
     int in[2], out[2], err[2];
     if (pipe(in) || pipe(out) || pipe(err)) throw std::runtime_error("pipe");
     pid_t pid = fork();
@@ -26,6 +29,7 @@ RunResult Spawn(const std::vector<std::string>& argv, const std::string& input) 
         for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
         args.push_back(nullptr);
         setenv("ZELREPORT", ZELREPORT_BIN, 1);
+        std::signal(SIGPIPE, SIG_DFL);  // the program starts as from a shell
         execvp(args[0], args.data());
         _exit(127);
     }

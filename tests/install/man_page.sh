@@ -1,0 +1,10 @@
+#!/bin/sh
+# Renders the man page with every groff warning enabled; any warning fails.
+# Also checks that its header names the project's version.
+# Usage: man_page.sh PAGE VERSION
+set -eu
+grep -q "^\.TH ZELREPORT 1 .*\"zelreport $2\"" "$1" || { echo "$1 does not name version $2"; exit 1; }
+command -v groff >/dev/null || { echo "groff not installed: skipped"; exit 77; }
+warnings=$(groff -man -Tutf8 -ww -z "$1" 2>&1)
+[ -z "$warnings" ] || { echo "$warnings"; exit 1; }
+echo "$1 renders without warnings"
