@@ -120,7 +120,14 @@ void append_report(const RecordView& r, std::string& out) {
 void write_to_zelFile(Context& ctx) {
     RecordView view = MakeView(ctx.record);
     if (ctx.handlers->on_record) ctx.handlers->on_record(view);
-    append_report(view, ctx.out);
+    std::size_t before = ctx.out.size();
+    try {
+        append_report(view, ctx.out);
+    } catch (...) {
+        // A report is written whole or not at all.
+        ctx.out.resize(before);
+        throw;
+    }
     ctx.Flush();
     ctx.record.ReleaseData();
 }
