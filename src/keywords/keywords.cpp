@@ -1,7 +1,5 @@
 #include "keywords/keywords.h"
 
-#include <cstring>
-
 namespace zelreport {
 
 unsigned hash(std::string_view name) {
@@ -14,11 +12,23 @@ unsigned hash(std::string_view name) {
     return h % kHashBuckets;
 }
 
+namespace {
+
+// True when the zero-terminated `keyword` is exactly `name`, read without
+// measuring the keyword first.
+bool SameName(const char* keyword, std::string_view name) {
+    for (std::size_t i = 0; i < name.size(); ++i)
+        if (keyword[i] == '\0' || keyword[i] != name[i]) return false;
+    return keyword[name.size()] == '\0';
+}
+
+}  // namespace
+
 // Names compare byte for byte: case matters here although it does not
 // for the hash.
 KeywordEntry* KeywordTable::lookup(std::string_view name) const {
     for (KeywordEntry* e = hashtable_[hash(name)]; e; e = e->next)
-        if (name == e->name) return e;
+        if (SameName(e->name, name)) return e;
     return nullptr;
 }
 

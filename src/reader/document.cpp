@@ -28,7 +28,19 @@ std::string_view ReadName(Scanner& in, char (&buffer)[kMaxNameLength]) {
     if (in.c == '<' || in.c == '/' || in.c == '>') in.AdvanceChar();
     while (in.c != '>' && in.c != '<' && in.c != kEndOfInput && length < kMaxNameLength) {
         buffer[length++] = static_cast<char>(in.c);
-        in.AdvanceChar();
+        // Take the rest of the name from the block in one sweep.
+        const char* q = in.p;
+        const char* limit = in.end - q > static_cast<std::ptrdiff_t>(kMaxNameLength - length)
+                                ? q + (kMaxNameLength - length)
+                                : in.end;
+        while (q < limit && *q != '>' && *q != '<') buffer[length++] = *q++;
+        if (q < in.end) {
+            in.c = static_cast<unsigned char>(*q);
+            in.p = q + 1;
+        } else {
+            in.p = in.end;
+            in.AdvanceChar();
+        }
     }
     return {buffer, strnlen(buffer, length)};
 }
