@@ -149,12 +149,20 @@ const char* ParseSimpleToken(const char* q, const char* end, float& value) {
 }
 
 const char* ParseSimpleToken(const char* q, const char* end, std::int32_t& value) {
+    // Up to nine digits cannot leave the 32-bit range.
+    constexpr std::ptrdiff_t kSafeDigits = 9;
     const char* r = q;
+    bool negative = r < end && *r == '-';
     if (r < end && (*r == '-' || *r == '+')) ++r;
     const char* digits = r;
-    while (r < end && *r >= '0' && *r <= '9') ++r;
+    std::uint64_t magnitude = 0;  // wraps harmlessly on runs too long to use
+    for (; r < end && *r >= '0' && *r <= '9'; ++r)
+        magnitude = magnitude * 10 + static_cast<unsigned>(*r - '0');
     if (r == digits || r == end || !EndsToken(r, end)) return nullptr;
-    value = ConvertInt({q, static_cast<std::size_t>(r - q)});
+    if (r - digits > kSafeDigits)
+        value = ConvertInt({q, static_cast<std::size_t>(r - q)});
+    else
+        value = negative ? -static_cast<std::int32_t>(magnitude) : static_cast<std::int32_t>(magnitude);
     return r;
 }
 
