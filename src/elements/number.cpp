@@ -34,9 +34,15 @@ constexpr int kMaxExponentValue = 100000;
 constexpr std::uint64_t kDroppedBits = (std::uint64_t{1} << 29) - 1;
 constexpr std::uint64_t kHalfway = std::uint64_t{1} << 28;
 
+}  // namespace
+
 // Reads the run of digits at `q` into `mantissa`, eight bytes at a time
 // while the bytes are there to load; returns the end of the run.
-const char* ReadDigits(const char* q, const char* last, std::uint64_t& mantissa) {
+namespace {
+
+// Inlined into the float reader, whose hot path it is.
+[[gnu::always_inline]] inline const char* ReadDigitsInline(const char* q, const char* last,
+                                                           std::uint64_t& mantissa) {
     constexpr std::uint64_t kZeros = 0x3030303030303030;
     constexpr std::uint64_t kHighBits = 0x8080808080808080;
     constexpr std::uint64_t kAboveNine = 0x7676767676767676;  // byte + this sets bit 7 above 9
@@ -66,6 +72,10 @@ const char* ReadDigits(const char* q, const char* last, std::uint64_t& mantissa)
 
 }  // namespace
 
+const char* ReadDigits(const char* q, const char* last, std::uint64_t& mantissa) {
+    return ReadDigitsInline(q, last, mantissa);
+}
+
 // The decimal is mantissa * 10^exponent with both small enough that one
 // double multiply or divide rounds it correctly. Rounding that double to
 // float is then the correctly rounded float too, unless the double lies
@@ -77,12 +87,12 @@ const char* ParsePlainFloat(const char* first, const char* last, float& value) {
     if (negative) ++q;
     std::uint64_t mantissa = 0;
     const char* integer = q;
-    q = ReadDigits(q, last, mantissa);
+    q = ReadDigitsInline(q, last, mantissa);
     std::ptrdiff_t digits = q - integer;
     int exponent = 0;
     if (q < last && *q == '.') {
         const char* fraction = ++q;
-        q = ReadDigits(q, last, mantissa);
+        q = ReadDigitsInline(q, last, mantissa);
         exponent = static_cast<int>(fraction - q);
         digits += q - fraction;
     }

@@ -156,8 +156,7 @@ const char* ParseSimpleToken(const char* q, const char* end, std::int32_t& value
     if (r < end && (*r == '-' || *r == '+')) ++r;
     const char* digits = r;
     std::uint64_t magnitude = 0;  // wraps harmlessly on runs too long to use
-    for (; r < end && *r >= '0' && *r <= '9'; ++r)
-        magnitude = magnitude * 10 + static_cast<unsigned>(*r - '0');
+    r = ReadDigits(r, end, magnitude);
     if (r == digits || r == end || !EndsToken(r, end)) return nullptr;
     if (r - digits > kSafeDigits)
         value = ConvertInt({q, static_cast<std::size_t>(r - q)});
