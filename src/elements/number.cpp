@@ -27,12 +27,19 @@ bool IsDigit(char b) {
 constexpr double kExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
                                    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 constexpr int kMaxExactPower = 22;
+// 10^-k rounded to double: dividing costs far more than multiplying.
+constexpr double kInversePowers[] = {1e-0,  1e-1,  1e-2,  1e-3,  1e-4,  1e-5,  1e-6,  1e-7,
+                                     1e-8,  1e-9,  1e-10, 1e-11, 1e-12, 1e-13, 1e-14, 1e-15,
+                                     1e-16, 1e-17, 1e-18, 1e-19, 1e-20, 1e-21, 1e-22};
 constexpr int kMaxDigits = 19;  // still fits a uint64
 constexpr std::uint64_t kMaxExactMantissa = std::uint64_t{1} << 53;
 constexpr int kMaxExponentValue = 100000;
 // The double bits a float drops, and their pattern at a halfway point.
 constexpr std::uint64_t kDroppedBits = (std::uint64_t{1} << 29) - 1;
 constexpr std::uint64_t kHalfway = std::uint64_t{1} << 28;
+// The product with a rounded inverse power is within 2 units of the last
+// double place of the exact quotient; this margin covers that many times.
+constexpr std::uint64_t kHalfwayMargin = 16;
 
 }  // namespace
 
@@ -46,7 +53,8 @@ namespace {
     constexpr std::uint64_t kZeros = 0x3030303030303030;
     constexpr std::uint64_t kHighBits = 0x8080808080808080;
     constexpr std::uint64_t kAboveNine = 0x7676767676767676;  // byte + this sets bit 7 above 9
-    constexpr std::uint64_t kPowers[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+    static constexpr std::uint64_t kPowers[] = {1,      10,      100,      1000,     10000,
+                                                100000, 1000000, 10000000, 100000000};
     while (last - q >= 8) {
         std::uint64_t word;
         std::memcpy(&word, q, sizeof word);
@@ -77,10 +85,11 @@ const char* ReadDigits(const char* q, const char* last, std::uint64_t& mantissa)
 }
 
 // The decimal is mantissa * 10^exponent with both small enough that one
-// double multiply or divide rounds it correctly. Rounding that double to
-// float is then the correctly rounded float too, unless the double lies
-// exactly halfway between two floats: that rare case is left to the
-// general conversion.
+// double multiply by an exact power of ten, or by a rounded inverse one,
+// lands within two units of the double's last place from the exact value.
+// Rounding that double to float then gives the correctly rounded float,
+// unless it lies that close to a halfway point between two floats: those
+// rare spellings are left to the general conversion.
 const char* ParsePlainFloat(const char* first, const char* last, float& value) {
     const char* q = first;
     bool negative = q < last && *q == '-';
@@ -115,8 +124,11 @@ const char* ParsePlainFloat(const char* first, const char* last, float& value) {
         if (mantissa > kMaxExactMantissa || exponent < -kMaxExactPower || exponent > kMaxExactPower)
             return nullptr;
         double m = static_cast<double>(mantissa);
-        magnitude = exponent >= 0 ? m * kExactPowers[exponent] : m / kExactPowers[-exponent];
-        if ((std::bit_cast<std::uint64_t>(magnitude) & kDroppedBits) == kHalfway) return nullptr;
+        magnitude = exponent >= 0 ? m * kExactPowers[exponent] : m * kInversePowers[-exponent];
+        // Near a halfway point the double cannot tell which float is nearer.
+        if ((std::bit_cast<std::uint64_t>(magnitude) & kDroppedBits) - (kHalfway - kHalfwayMargin) <=
+            2 * kHalfwayMargin)
+            return nullptr;
     }
     float rounded = static_cast<float>(magnitude);
     value = negative ? -rounded : rounded;
