@@ -1,6 +1,4 @@
 // The document loop: read an element name, look it up, run its handler.
-#include <cstring>
-
 #include "reader/context.h"
 #include "record/report.h"
 
@@ -42,7 +40,10 @@ std::string_view ReadName(Scanner& in, char (&buffer)[kMaxNameLength]) {
             in.AdvanceChar();
         }
     }
-    return {buffer, strnlen(buffer, length)};
+    // Names are short: a plain loop beats a library call here.
+    std::size_t visible = 0;
+    while (visible < length && buffer[visible] != '\0') ++visible;
+    return {buffer, visible};
 }
 
 }  // namespace
