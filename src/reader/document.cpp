@@ -40,10 +40,7 @@ std::string_view ReadName(Scanner& in, char (&buffer)[kMaxNameLength]) {
             in.AdvanceChar();
         }
     }
-    // Names are short: a plain loop beats a library call here.
-    std::size_t visible = 0;
-    while (visible < length && buffer[visible] != '\0') ++visible;
-    return {buffer, visible};
+    return {buffer, VisibleLength(buffer, length)};
 }
 
 }  // namespace
@@ -59,7 +56,7 @@ void ParseConfigFile(Context& ctx) {
         std::string_view name = ReadName(in, buffer);
         if (in.read_failed) return;
         if (name.size() > 1) {
-            if (name.find('/') != std::string_view::npos && name != "/zelrecord") {
+            if (Contains(name, '/') && name != "/zelrecord") {
                 entry = nullptr;
                 if (name == "/orv-standard-file") return;
                 NextProperty(in);
