@@ -23,14 +23,15 @@ bool IsDigit(char b) {
     return static_cast<unsigned char>(b - '0') < 10;
 }
 
-// Powers of ten that a double holds exactly.
-constexpr double kExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                   1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+// 10^-22 to 10^22 as doubles, indexed by the exponent plus 22: exact
+// from 10^0 up, rounded below (multiplying by an inverse costs far less
+// than dividing).
 constexpr int kMaxExactPower = 22;
-// 10^-k rounded to double: dividing costs far more than multiplying.
-constexpr double kInversePowers[] = {1e-0,  1e-1,  1e-2,  1e-3,  1e-4,  1e-5,  1e-6,  1e-7,
-                                     1e-8,  1e-9,  1e-10, 1e-11, 1e-12, 1e-13, 1e-14, 1e-15,
-                                     1e-16, 1e-17, 1e-18, 1e-19, 1e-20, 1e-21, 1e-22};
+constexpr double kPowers[] = {
+    1e-22, 1e-21, 1e-20, 1e-19, 1e-18, 1e-17, 1e-16, 1e-15, 1e-14, 1e-13, 1e-12, 1e-11, 1e-10, 1e-9, 1e-8,
+    1e-7,  1e-6,  1e-5,  1e-4,  1e-3,  1e-2,  1e-1,  1e0,   1e1,   1e2,   1e3,   1e4,   1e5,   1e6,  1e7,
+    1e8,   1e9,   1e10,  1e11,  1e12,  1e13,  1e14,  1e15,  1e16,  1e17,  1e18,  1e19,  1e20,  1e21, 1e22};
+static_assert(sizeof kPowers / sizeof kPowers[0] == 2 * kMaxExactPower + 1);
 constexpr int kMaxDigits = 19;  // still fits a uint64
 constexpr std::uint64_t kMaxExactMantissa = std::uint64_t{1} << 53;
 constexpr int kMaxExponentValue = 100000;
@@ -93,7 +94,7 @@ const char* ReadDigits(const char* q, const char* last, std::uint64_t& mantissa)
 const char* ParsePlainFloat(const char* first, const char* last, float& value) {
     const char* q = first;
     bool negative = q < last && *q == '-';
-    if (negative) ++q;
+    q += negative;
     std::uint64_t mantissa = 0;
     const char* integer = q;
     q = ReadDigitsInline(q, last, mantissa);
@@ -124,14 +125,16 @@ const char* ParsePlainFloat(const char* first, const char* last, float& value) {
         if (mantissa > kMaxExactMantissa || exponent < -kMaxExactPower || exponent > kMaxExactPower)
             return nullptr;
         double m = static_cast<double>(mantissa);
-        magnitude = exponent >= 0 ? m * kExactPowers[exponent] : m * kInversePowers[-exponent];
+        magnitude = m * kPowers[exponent + kMaxExactPower];
         // Near a halfway point the double cannot tell which float is nearer.
         if ((std::bit_cast<std::uint64_t>(magnitude) & kDroppedBits) - (kHalfway - kHalfwayMargin) <=
             2 * kHalfwayMargin)
             return nullptr;
     }
-    float rounded = static_cast<float>(magnitude);
-    value = negative ? -rounded : rounded;
+    // The magnitude is never negative: setting the sign bit negates it,
+    // zero included, without a branch.
+    auto bits = std::bit_cast<std::uint32_t>(static_cast<float>(magnitude));
+    value = std::bit_cast<float>(bits | static_cast<std::uint32_t>(negative) << 31);
     return q;
 }
 
