@@ -89,7 +89,7 @@ Run Spawn(const std::vector<std::string>& args, const std::string& input, int st
 // Counts the reports and the empty-name messages of one run.
 void Check(const std::string& zelreport, const std::string& path, std::int64_t records) {
     int fds[2];
-    if (pipe(fds) != 0) Fail("pipe failed");
+    if (pipe2(fds, O_CLOEXEC) != 0) Fail("pipe failed");
     Spawn({zelreport}, path, fds[1]);
     close(fds[1]);
     std::int64_t banners = 0, empty_names = 0;
