@@ -44,11 +44,11 @@ constexpr std::uint64_t kHalfwayMargin = 16;
 
 }  // namespace
 
-// Reads the run of digits at `q` into `mantissa`, eight bytes at a time
-// while the bytes are there to load; returns the end of the run.
 namespace {
 
-// Inlined into the float reader, whose hot path it is.
+// Reads the run of digits at `q` into `mantissa`, eight bytes at a time
+// while the bytes are there to load; returns the end of the run. Always
+// inlined: the float reader's hot path is mostly this.
 [[gnu::always_inline]] inline const char* ReadDigitsInline(const char* q, const char* last,
                                                            std::uint64_t& mantissa) {
     constexpr std::uint64_t kZeros = 0x3030303030303030;

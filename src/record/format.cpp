@@ -26,7 +26,7 @@ void AppendFixed6(double value, std::string& out) {
     // decimals directly while it stays well inside 64 bits.
     constexpr double kMicro = 1e6;
     constexpr double kFastLimit = 1e12;
-    if (static_cast<double>(static_cast<float>(value)) == value && std::fabs(value) < kFastLimit) {
+    if (std::fabs(value) < kFastLimit && static_cast<double>(static_cast<float>(value)) == value) {
         auto scaled = static_cast<std::int64_t>(std::nearbyint(std::fabs(value) * kMicro));
         char text[32];
         char* end = text + sizeof text;
