@@ -8,6 +8,16 @@
 
 namespace zelreport {
 
+// Appends the run of decimal digits at `q` to `mantissa` (wrapping past
+// 2^64) and returns the end of the run.
+const char* ReadDigits(const char* q, const char* last, std::uint64_t& mantissa);
+
+// Reads a plain decimal ([-]digits[.digits][e[+-]digits]) starting at
+// `first` and stopping at the first byte that cannot continue it. Returns
+// the end of the number, or nullptr when the number is not plain or not
+// simple enough to round exactly here; `value` is then unspecified.
+const char* ParsePlainFloat(const char* first, const char* last, float& value);
+
 // Returns the float that sscanf(token, "%f") stores, or 0 when it stores
 // nothing. `scratch` holds a terminated copy when the slow path needs one.
 float ConvertFloat(std::string_view token, std::string& scratch);

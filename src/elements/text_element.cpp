@@ -35,14 +35,14 @@ void ParseString(Context& ctx, std::string_view name) {
         in.AdvanceChar();
     }
     // A zero byte ends the text.
-    std::string_view content(text.data(), strnlen(text.data(), text.size()));
+    std::string_view content(text.data(), VisibleLength(text.data(), text.size()));
     if (content.empty() || content == "    ") return;
     setStringVar(ctx.record, name, content);
 }
 
 void setStringVar(Record& r, std::string_view name, std::string_view text) {
     if (name == "nomvar")
-        r.nomvar = text.find('>') != std::string_view::npos ? std::string(">>") : std::string(text);
+        r.nomvar = Contains(text, '>') ? std::string(">>") : std::string(text);
     else if (name == "typvar")
         r.typvar = std::string(text);
     else if (name == "etiket")

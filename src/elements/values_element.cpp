@@ -35,6 +35,7 @@ public:
     }
 
     bool stored_any() const { return stored_any_; }
+    std::int32_t type() const { return type_; }
     // True while bytes still count: the text has begun and no zero byte
     // has ended it.
     bool open() const { return started_ && !ended_; }
@@ -55,6 +56,9 @@ public:
         else
             ctx_.token += static_cast<char>(b);
     }
+
+    void Append(float value) { record_.floatdata.push_back(value); }
+    void Append(std::int32_t value) { record_.intdata.push_back(value); }
 
     void Convert(std::string_view token) {
         if (type_ == 1 || type_ == 5)
@@ -130,6 +134,86 @@ void TakeTokenRun(Scanner& in, ValuesText& text) {
     in.p = q + 1;
 }
 
+// True when the byte at `q` surely ends a token for the reading rules: a
+// separator, the "<" that ends the text, the zero byte that ends it, or a
+// line feed whose next line goes on with a blank.
+bool EndsToken(const char* q, const char* end) {
+    unsigned char b = static_cast<unsigned char>(*q);
+    return kClass[b] == kSeparator || b == '<' || b == '\0' || (b == '\n' && q + 1 < end && q[1] == ' ');
+}
+
+// Reads the number that starts at `q` if it is simple and ends there.
+const char* ParseSimpleToken(const char* q, const char* end, float& value) {
+    const char* r = ParsePlainFloat(q, end, value);
+    return r && r < end && EndsToken(r, end) ? r : nullptr;
+}
+
+const char* ParseSimpleToken(const char* q, const char* end, std::int32_t& value) {
+    // Up to nine digits cannot leave the 32-bit range.
+    constexpr std::ptrdiff_t kSafeDigits = 9;
+    const char* r = q;
+    bool negative = r < end && *r == '-';
+    if (r < end && (*r == '-' || *r == '+')) ++r;
+    const char* digits = r;
+    std::uint64_t magnitude = 0;  // wraps harmlessly on runs too long to use
+    r = ReadDigits(r, end, magnitude);
+    if (r == digits || r == end || !EndsToken(r, end)) return nullptr;
+    if (r - digits > kSafeDigits)
+        value = ConvertInt({q, static_cast<std::size_t>(r - q)});
+    else
+        value = negative ? -static_cast<std::int32_t>(magnitude) : static_cast<std::int32_t>(magnitude);
+    return r;
+}
+
+// Converts the simple tokens that follow one another from the look-ahead
+// byte on, straight from the block, with the blanks and continued line
+// breaks between them. Stops before anything else, with `c` on it, and
+// returns false when not even the first token was simple.
+template <typename T>
+bool TakeSimpleTokens(Scanner& in, ValuesText& text) {
+    const char* q = in.p - 1;  // the look-ahead byte's place
+    const char* const end = in.end;
+    bool converted = false;
+    for (;;) {
+        T value;
+        const char* r = ParseSimpleToken(q, end, value);
+        if (!r) break;
+        text.Append(value);
+        converted = true;
+        q = r;
+        while (q < end) {
+            if (*q == ' ' || *q == '\t')
+                ++q;
+            else if (*q == '\n' && q + 1 < end && q[1] == ' ')
+                q += 2;
+            else
+                break;
+        }
+        if (q == end || kClass[static_cast<unsigned char>(*q)] != kTokenByte) break;
+    }
+    if (q == end) {
+        in.p = end;
+        in.AdvanceChar();
+    } else {
+        in.c = static_cast<unsigned char>(*q);
+        in.p = q + 1;
+    }
+    return converted;
+}
+
+bool TakeSimpleTokens(Scanner& in, ValuesText& text) {
+    if (!text.pending().empty()) return false;
+    switch (text.type()) {
+        case 1:
+        case 5:
+            return TakeSimpleTokens<float>(in, text);
+        case 2:
+            return TakeSimpleTokens<std::int32_t>(in, text);
+        default:
+            return false;
+    }
+}
+
 }  // namespace
 
 // Reads the values text like a text element, except that a line going on
@@ -158,7 +242,7 @@ void ParseValues(Context& ctx, std::string_view) {
             continue;
         }
         if (kClass[in.c] == kTokenByte && text.open()) {
-            TakeTokenRun(in, text);
+            if (!TakeSimpleTokens(in, text)) TakeTokenRun(in, text);
             continue;
         }
         text.Store(static_cast<unsigned char>(in.c));

@@ -1,5 +1,6 @@
 // The document loop: read an element name, look it up, run its handler.
-#include <cstring>
+#include <algorithm>
+#include <array>
 
 #include "reader/context.h"
 #include "record/report.h"
@@ -20,17 +21,47 @@ void InitConfig(Context& ctx) {
 
 namespace {
 
+// The bytes a name sweep stops at: its two delimiters, and the zero byte
+// that hides the rest of the name from every test.
+constexpr std::array<bool, 256> MakeNameStops() {
+    std::array<bool, 256> stops{};
+    stops['<'] = stops['>'] = stops['\0'] = true;
+    return stops;
+}
+constexpr std::array<bool, 256> kNameStops = MakeNameStops();
+
 // Reads a name up to ">", "<" or end of input, at most kMaxNameLength
 // bytes; the byte that stopped it stays in `c`. Tests on a name see it
 // only up to its first zero byte.
 std::string_view ReadName(Scanner& in, char (&buffer)[kMaxNameLength]) {
     std::size_t length = 0;
+    std::size_t visible = kMaxNameLength;  // shortened at the first zero byte
     if (in.c == '<' || in.c == '/' || in.c == '>') in.AdvanceChar();
     while (in.c != '>' && in.c != '<' && in.c != kEndOfInput && length < kMaxNameLength) {
+        if (in.c == '\0') visible = std::min(visible, length);
         buffer[length++] = static_cast<char>(in.c);
-        in.AdvanceChar();
+        // Take the rest of the name from the block in one sweep.
+        const char* q = in.p;
+        const char* limit = in.end - q > static_cast<std::ptrdiff_t>(kMaxNameLength - length)
+                                ? q + (kMaxNameLength - length)
+                                : in.end;
+        for (; q < limit; ++q) {
+            unsigned char b = static_cast<unsigned char>(*q);
+            if (kNameStops[b]) {
+                if (b != '\0') break;
+                visible = std::min(visible, length);
+            }
+            buffer[length++] = static_cast<char>(b);
+        }
+        if (q < in.end) {
+            in.c = static_cast<unsigned char>(*q);
+            in.p = q + 1;
+        } else {
+            in.p = in.end;
+            in.AdvanceChar();
+        }
     }
-    return {buffer, strnlen(buffer, length)};
+    return {buffer, std::min(visible, length)};
 }
 
 }  // namespace
@@ -46,7 +77,7 @@ void ParseConfigFile(Context& ctx) {
         std::string_view name = ReadName(in, buffer);
         if (in.read_failed) return;
         if (name.size() > 1) {
-            if (name.find('/') != std::string_view::npos && name != "/zelrecord") {
+            if (Contains(name, '/') && name != "/zelrecord") {
                 entry = nullptr;
                 if (name == "/orv-standard-file") return;
                 NextProperty(in);

@@ -31,10 +31,20 @@ int SkipWhite(Scanner& in) {
     return in.c;
 }
 
-// Moves to the "<" of the next tag, scanning whole blocks at a time.
+// Moves to the "<" of the next tag, scanning whole blocks at a time. The
+// tag is usually a byte or two away, so a short plain look comes first.
 void SkipToTag(Scanner& in) {
+    constexpr std::ptrdiff_t kShortLook = 16;
     while (in.c != '<' && in.c != kEndOfInput) {
-        const void* lt = in.p < in.end ? std::memchr(in.p, '<', in.end - in.p) : nullptr;
+        const char* near_end = in.end - in.p > kShortLook ? in.p + kShortLook : in.end;
+        const char* q = in.p;
+        while (q < near_end && *q != '<') ++q;
+        if (q < near_end) {
+            in.p = q + 1;
+            in.c = '<';
+            return;
+        }
+        const void* lt = q < in.end ? std::memchr(q, '<', in.end - q) : nullptr;
         if (lt) {
             in.p = static_cast<const char*>(lt) + 1;
             in.c = '<';

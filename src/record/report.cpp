@@ -1,5 +1,8 @@
 #include "record/report.h"
 
+#include <charconv>
+#include <cstring>
+
 #include "reader/context.h"
 
 namespace zelreport {
@@ -12,16 +15,54 @@ float Divide(float sum, float count) {
     return dividend / count;
 }
 
-void AppendText(std::string& out, const char* label, const std::string* text) {
-    out += label;
-    out += text ? std::string_view(*text) : std::string_view("(null)");
-    out += '\n';
-}
+// Writes a report into room made at the end of a string. The room is
+// enough for every fixed line and number; text fields are measured first.
+class ReportWriter {
+public:
+    ReportWriter(std::string& out, std::size_t room) : out_(out), start_(out.size()) {
+        out_.resize(start_ + room);
+        p_ = out_.data() + start_;
+    }
+    ~ReportWriter() { out_.resize(static_cast<std::size_t>(p_ - out_.data())); }
 
-void AppendNumber(std::string& out, const char* label, std::int32_t value) {
-    out += label;
-    AppendInt(value, out);
-    out += '\n';
+    template <std::size_t N>
+    void Literal(const char (&text)[N]) {
+        std::memcpy(p_, text, N - 1);
+        p_ += N - 1;
+    }
+    void Text(const char* label, std::size_t label_size, const std::string* text) {
+        std::memcpy(p_, label, label_size);
+        p_ += label_size;
+        std::string_view content = text ? std::string_view(*text) : std::string_view("(null)");
+        std::memcpy(p_, content.data(), content.size());
+        p_ += content.size();
+        *p_++ = '\n';
+    }
+    template <std::size_t N>
+    void Text(const char (&label)[N], const std::string* text) {
+        Text(label, N - 1, text);
+    }
+    template <std::size_t N>
+    void Number(const char (&label)[N], std::int32_t value) {
+        Literal(label);
+        Int(value);
+        *p_++ = '\n';
+    }
+    void Int(std::int32_t value) { p_ = std::to_chars(p_, p_ + kMaxIntChars, value).ptr; }
+
+private:
+    static constexpr std::size_t kMaxIntChars = 11;  // "-2147483648"
+    std::string& out_;
+    std::size_t start_;
+    char* p_;
+};
+
+// Room for the banner, the 29 argument lines and the closing line, with
+// every number at its longest and without the text fields' content.
+constexpr std::size_t kFixedReportRoom = 1024;
+
+std::size_t TextRoom(const std::string* text) {
+    return text ? text->size() : sizeof "(null)";
 }
 
 const std::string* Text(const std::optional<std::string>& field) {
@@ -75,40 +116,50 @@ RecordView MakeView(const Record& r) {
     return v;
 }
 
+namespace {
+
+// The banner, the argument lines and the closing line.
+void AppendArguments(const RecordView& r, std::string& out) {
+    ReportWriter w(out, kFixedReportRoom + TextRoom(r.nomvar) + TextRoom(r.typvar) + TextRoom(r.etiket) +
+                            TextRoom(r.grtyp));
+    w.Literal("************** c_zelecr args are: **********************\n");
+    w.Text("nomvar = ", r.nomvar);
+    w.Text("typvar = ", r.typvar);
+    w.Text("etiket = ", r.etiket);
+    w.Number("ip1    = ", r.ip1);
+    w.Number("ip2    = ", r.ip2);
+    w.Number("ip3    = ", r.ip3);
+    w.Number("ni     = ", r.ni);
+    w.Number("nj     = ", r.nj);
+    w.Number("nk     = ", r.nk);
+    w.Number("dateo  = ", r.dateo);
+    w.Number("deet   = ", r.deet);
+    w.Number("npas   = ", r.npas);
+    w.Text("grtyp  = ", r.grtyp);
+    w.Number("ig1    = ", r.ig1);
+    w.Number("ig2    = ", r.ig2);
+    w.Number("ig3    = ", r.ig3);
+    w.Number("ig4    = ", r.ig4);
+    w.Number("nbits  = ", r.nbits);
+    w.Number("datyp  = ", r.datyp);
+    w.Number("swa    = ", r.swa);
+    w.Number("lng    = ", r.lng);
+    w.Number("dltf   = ", r.dltf);
+    w.Number("ubc    = ", r.ubc);
+    w.Number("extra1 = ", r.extra1);
+    w.Number("extra2 = ", r.extra2);
+    w.Number("extra3 = ", r.extra3);
+    w.Number("npak = ", r.npak);
+    w.Number("iun = ", r.iun);
+    w.Literal("\n***************** iun = ");
+    w.Int(r.iun);
+    w.Literal(" *********************\n");
+}
+
+}  // namespace
+
 void append_report(const RecordView& r, std::string& out) {
-    out += "************** c_zelecr args are: **********************\n";
-    AppendText(out, "nomvar = ", r.nomvar);
-    AppendText(out, "typvar = ", r.typvar);
-    AppendText(out, "etiket = ", r.etiket);
-    AppendNumber(out, "ip1    = ", r.ip1);
-    AppendNumber(out, "ip2    = ", r.ip2);
-    AppendNumber(out, "ip3    = ", r.ip3);
-    AppendNumber(out, "ni     = ", r.ni);
-    AppendNumber(out, "nj     = ", r.nj);
-    AppendNumber(out, "nk     = ", r.nk);
-    AppendNumber(out, "dateo  = ", r.dateo);
-    AppendNumber(out, "deet   = ", r.deet);
-    AppendNumber(out, "npas   = ", r.npas);
-    AppendText(out, "grtyp  = ", r.grtyp);
-    AppendNumber(out, "ig1    = ", r.ig1);
-    AppendNumber(out, "ig2    = ", r.ig2);
-    AppendNumber(out, "ig3    = ", r.ig3);
-    AppendNumber(out, "ig4    = ", r.ig4);
-    AppendNumber(out, "nbits  = ", r.nbits);
-    AppendNumber(out, "datyp  = ", r.datyp);
-    AppendNumber(out, "swa    = ", r.swa);
-    AppendNumber(out, "lng    = ", r.lng);
-    AppendNumber(out, "dltf   = ", r.dltf);
-    AppendNumber(out, "ubc    = ", r.ubc);
-    AppendNumber(out, "extra1 = ", r.extra1);
-    AppendNumber(out, "extra2 = ", r.extra2);
-    AppendNumber(out, "extra3 = ", r.extra3);
-    AppendNumber(out, "npak = ", r.npak);
-    AppendNumber(out, "iun = ", r.iun);
-    out += '\n';
-    out += "***************** iun = ";
-    AppendInt(r.iun, out);
-    out += " *********************\n";
+    AppendArguments(r, out);
     if ((r.datyp == 1 || r.datyp == 5) && r.has_floatdata) {
         // ni * nj * nk wraps in 32 bits, as the declared count always has.
         std::uint32_t count = static_cast<std::uint32_t>(r.ni) * static_cast<std::uint32_t>(r.nj) *

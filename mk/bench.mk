@@ -1,0 +1,19 @@
+# `make bench`: generate the benchmark documents into the build tree and
+# time zelreport against cat and "wc -w" on them. `make bench-quick` does
+# the same on documents a tenth of the size.
+BENCH_RUNS ?= 5
+BENCH_DOCS := grid many huge ints
+
+.PHONY: bench bench-quick
+
+# Documents are written once per size and kept in the build tree.
+$(BUILD)/bench/docs-%/.done: bench/generate.cpp bench/documents.h | build
+	mkdir -p $(@D)
+	for doc in $(BENCH_DOCS); do $(BUILD)/bench/zelgen $$doc $* $(@D)/$$doc.xml || exit 1; done
+	touch $@
+
+bench: build $(BUILD)/bench/docs-1/.done
+	$(BUILD)/bench/zelbench $(BUILD)/zelreport 1 $(BENCH_RUNS) $(BUILD)/bench/docs-1
+
+bench-quick: build $(BUILD)/bench/docs-10/.done
+	$(BUILD)/bench/zelbench $(BUILD)/zelreport 10 $(BENCH_RUNS) $(BUILD)/bench/docs-10
