@@ -204,6 +204,25 @@ TEST(ConvertFloat, RoundTripOfEveryExponentMatchesScanf) {
     }
 }
 
+TEST(ConvertFloat, SpellingsNearHalfwayPointsMatchScanf) {
+    // Short spellings just around the midpoint of two neighbouring floats,
+    // where a conversion through double rounds twice if it is careless.
+    std::mt19937 random(11);
+    std::uniform_real_distribution<float> magnitude(-12.0f, 22.0f);
+    char text[64];
+    for (int i = 0; i < 100000; ++i) {
+        float value = std::pow(10.0f, magnitude(random));
+        double halfway =
+            (static_cast<double>(value) + static_cast<double>(std::nextafter(value, INFINITY))) / 2;
+        for (int digits = 8; digits <= 19; ++digits) {
+            std::snprintf(text, sizeof text, "%.*g", digits, halfway);
+            ExpectSameFloat(text);
+            std::snprintf(text, sizeof text, "-%.*e", digits - 1, halfway);
+            ExpectSameFloat(text);
+        }
+    }
+}
+
 TEST(ConvertInt, MatchesSaturatedStrtoll) {
     const char* const tokens[] = {
         "0",

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "elements/elements.h"
 #include "reader/context.h"
 
@@ -22,6 +24,20 @@ TEST(Hash, FoldsCaseAndWrapsModulo101) {
     EXPECT_EQ(hash(""), 0u);
     // A long name wraps the 32-bit accumulator without leaving the range.
     EXPECT_LT(hash(std::string(200, '\xff')), kHashBuckets);
+}
+
+TEST(Hash, EqualsTheOneByteAtATimeForm) {
+    std::mt19937 random(5);
+    for (int i = 0; i < 100000; ++i) {
+        std::string name(random() % 24, '\0');
+        for (char& ch : name) ch = static_cast<char>(random() % 4 ? 'A' + random() % 58 : random());
+        std::uint32_t h = 0;
+        for (char ch : name) {
+            unsigned char b = static_cast<unsigned char>(ch);
+            h = h * 31u + (b >= 'a' && b <= 'z' ? b - 'a' + 'A' : b);
+        }
+        ASSERT_EQ(hash(name), h % 101u) << name;
+    }
 }
 
 TEST(KeywordTable, EveryRowIsFoundWithItsHandler) {
