@@ -5,7 +5,7 @@
 
 namespace zelreport {
 
-int Scanner::Refill() {
+int Scanner::GetC() {
     if (!read_block) return kEndOfInput;
     if (!block) block = std::make_unique<char[]>(kInputBlockSize);
     long n = read_block(block.get(), kInputBlockSize);

@@ -27,11 +27,13 @@ struct Scanner {
     // Reads the next byte into `c`; nothing is read once `c` is -1.
     int AdvanceChar() {
         if (c == kEndOfInput) return c;
-        c = p < end ? static_cast<unsigned char>(*p++) : Refill();
+        c = p < end ? static_cast<unsigned char>(*p++) : GetC();
         return c;
     }
 
-    int Refill();
+    // The next byte of the input once the block is used up: reads the next
+    // block; -1 at end of input or on a read error.
+    int GetC();
 };
 
 // Names and texts are mostly a few bytes long: for them a plain loop
