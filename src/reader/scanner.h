@@ -15,6 +15,8 @@ constexpr std::size_t kInputBlockSize = 256 * 1024;
 // of input, or -1 with errno set on a read error.
 using ReadBlock = std::function<long(char* buffer, std::size_t capacity)>;
 
+// Every byte read leaves `c` == p[-1], so the fast paths can scan a run
+// of bytes in place starting at the look-ahead byte.
 struct Scanner {
     int c = 0;                  // look-ahead: last byte read (0..255) or -1
     const char* p = nullptr;    // next unread byte of the block
