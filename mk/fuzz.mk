@@ -4,10 +4,11 @@
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_CXX ?= clang++
-FUZZ_MAX_LEN ?= 16384
+FUZZ_MAX_LEN ?= 4096
+FUZZ_OPT ?= -O2
 FUZZ_ARGS ?=
 FUZZ_SANITIZE := -fsanitize=address,undefined -fno-sanitize-recover=all
-FUZZ_CXXFLAGS := -DFUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION -std=c++20 -g -O1 -fno-omit-frame-pointer -Wall -Wextra -Werror \
+FUZZ_CXXFLAGS := -DFUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION -std=c++20 -g $(FUZZ_OPT) -fno-omit-frame-pointer -Wall -Wextra -Werror \
 	-Iinclude -Isrc $(FUZZ_SANITIZE)
 FUZZ_LIB_SRCS := $(filter-out src/main/%,$(wildcard src/*/*.cpp))
 FUZZ_OBJS := $(patsubst %.cpp,$(FUZZ_BUILD)/obj/%.o,$(FUZZ_LIB_SRCS) fuzz/zelreport_fuzz.cpp)
