@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -42,8 +43,13 @@ std::string ReportInPieces(std::string_view document) {
         at += piece;
         return static_cast<long>(piece);
     };
+    // The reader's input block is kept from one input to the next, as a
+    // fresh one per input would cost more than the run itself.
+    static std::unique_ptr<char[]> spare_block;
+    ctx.in.block = std::move(spare_block);
     zelreport::ParseConfigFile(ctx);
     ctx.Flush();
+    spare_block = std::move(ctx.in.block);
     return report;
 }
 
