@@ -30,7 +30,7 @@ $(FUZZ_BIN): $(FUZZ_OBJS)
 fuzz-seeds:
 	rm -rf $(FUZZ_BUILD)/seeds
 	mkdir -p $(FUZZ_BUILD)/seeds $(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/artifacts
-	for f in $(FUZZ_SEEDS); do cp "$$f" "$(FUZZ_BUILD)/seeds/$$(echo "$$f" | tr / _)"; done
+	@for f in $(FUZZ_SEEDS); do cp "$$f" "$(FUZZ_BUILD)/seeds/$$(echo "$$f" | tr / _)"; done
 
 fuzz: $(FUZZ_BIN) fuzz-seeds
 	$(FUZZ_BIN) -max_total_time=$(FUZZ_SECONDS) -max_len=$(FUZZ_MAX_LEN) -timeout=10 \
