@@ -37,3 +37,15 @@ fuzz: $(FUZZ_BIN) fuzz-seeds
 		-dict=fuzz/zelreport.dict -print_final_stats=1 \
 		-artifact_prefix=$(FUZZ_BUILD)/artifacts/ $(FUZZ_ARGS) \
 		$(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/seeds
+
+# Line and branch coverage of the library by the fuzz corpus and seeds
+# (replayed once, without sanitizers).
+.PHONY: fuzz-coverage
+fuzz-coverage: fuzz-seeds
+	$(FUZZ_CXX) -DFUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION -std=c++20 -O1 -Iinclude -Isrc \
+		-fprofile-instr-generate -fcoverage-mapping -fsanitize=fuzzer \
+		$(FUZZ_LIB_SRCS) fuzz/zelreport_fuzz.cpp -o $(FUZZ_BUILD)/zelreport_fuzz_cov
+	LLVM_PROFILE_FILE=$(FUZZ_BUILD)/coverage.profraw $(FUZZ_BUILD)/zelreport_fuzz_cov -runs=0 \
+		$(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/seeds 2>/dev/null
+	llvm-profdata merge -sparse $(FUZZ_BUILD)/coverage.profraw -o $(FUZZ_BUILD)/coverage.profdata
+	llvm-cov report $(FUZZ_BUILD)/zelreport_fuzz_cov -instr-profile=$(FUZZ_BUILD)/coverage.profdata src
