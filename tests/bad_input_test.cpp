@@ -71,7 +71,7 @@ TEST(BadInput, SampleTruncatedAtEveryOffset) {
         ASSERT_EQ(run.status, 0) << "cut at " << cut;
         std::string reports = cut < first_end    ? ""
                               : cut < second_end ? kFirstReport
-                                                 : std::string(kFirstReport) + kSecondReport;
+                                                 : kFirstReport + kSecondReport;
         ASSERT_TRUE(StartsWith(run.err, reports)) << "cut at " << cut;
         EXPECT_TRUE(OnlyEmptyNameMessages(run.err.substr(reports.size())))
             << "cut at " << cut << ": " << run.err.substr(reports.size());
@@ -127,7 +127,7 @@ TEST(BadInput, OutOfMemory) {
     doc += "</values>\n</zeldata>\n</zelrecord>\n";
     auto run = RunShell("ulimit -v 32768 && exec \"$ZELREPORT\"", doc);
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, std::string(kFirstReport) + "zelreport: out of memory\n");
+    EXPECT_EQ(run.err, kFirstReport + "zelreport: out of memory\n");
     EXPECT_EQ(run.out, "");
 }
 
