@@ -2,6 +2,7 @@
 
 #include "elements/elements.h"
 #include "reader/context.h"
+#include "reader/short_text.h"
 
 namespace zelreport {
 

@@ -121,6 +121,14 @@ private:
     bool ended_ = false;
 };
 
+// True when the byte at `q` surely ends a token for the reading rules: a
+// separator, the "<" that ends the text, the zero byte that ends it, or a
+// line feed whose next line goes on with a blank.
+bool EndsToken(const char* q, const char* end) {
+    unsigned char b = static_cast<unsigned char>(*q);
+    return kClass[b] == kSeparator || b == '<' || b == '\0' || (b == '\n' && q + 1 < end && q[1] == ' ');
+}
+
 // Takes the run of token bytes that starts at the look-ahead byte. A run
 // that ends inside the block and surely ends its token is converted where
 // it lies; anything else is gathered into the pending token.
@@ -134,23 +142,12 @@ void TakeTokenRun(Scanner& in, ValuesText& text) {
         in.AdvanceChar();
         return;
     }
-    unsigned char stop = static_cast<unsigned char>(*q);
-    bool token_ends = kClass[stop] == kSeparator || stop == '<' || stop == '\0' ||
-                      (stop == '\n' && q + 1 < in.end && q[1] == ' ');
-    if (token_ends && text.pending_empty())
+    if (EndsToken(q, in.end) && text.pending_empty())
         text.Convert({start, static_cast<std::size_t>(q - start)});
     else
         text.Gather(start, q);
-    in.c = stop;
+    in.c = static_cast<unsigned char>(*q);
     in.p = q + 1;
-}
-
-// True when the byte at `q` surely ends a token for the reading rules: a
-// separator, the "<" that ends the text, the zero byte that ends it, or a
-// line feed whose next line goes on with a blank.
-bool EndsToken(const char* q, const char* end) {
-    unsigned char b = static_cast<unsigned char>(*q);
-    return kClass[b] == kSeparator || b == '<' || b == '\0' || (b == '\n' && q + 1 < end && q[1] == ' ');
 }
 
 // Reads the number that starts at `q` if it is simple and ends there.

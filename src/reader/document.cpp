@@ -3,6 +3,7 @@
 #include <array>
 
 #include "reader/context.h"
+#include "reader/short_text.h"
 #include "record/report.h"
 
 namespace zelreport {
