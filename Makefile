@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Quick start: `make run` builds and runs the filter on the example
 # document; `make test` builds and runs every test.
 BUILD ?= build

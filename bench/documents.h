@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The benchmark documents: what each one holds at full size.
 #pragma once
 

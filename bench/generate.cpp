@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes a benchmark document: the same name, size and seed always give
 // the same bytes.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Times zelreport against cat and "wc -w" on the benchmark documents.
 //
 //   zelbench ZELREPORT DIVISOR RUNS DIR

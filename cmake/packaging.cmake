@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Version header, install rules, CMake and pkg-config packages, man page
 # and the Debian package.
 include(GNUInstallDirs)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // records_csv: reads a record document on standard input and prints one
 // CSV line per reported record to standard output:
 //
@@ -11,6 +12,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "zelreport/zelreport.h"
@@ -34,26 +36,11 @@ std::string Fixed(float value) {
     return text;
 }
 
-// The statistics as the report computes them: a single-precision running
-// sum over the declared count, entries past the converted data being 0.
+// The report's statistics, when the record has any over a positive count.
 std::string Stats(const zelreport::RecordView& r) {
-    if ((r.datyp != 1 && r.datyp != 5) || !r.has_floatdata) return ",,";
-    std::uint32_t wrapped = static_cast<std::uint32_t>(r.ni) * static_cast<std::uint32_t>(r.nj) *
-                            static_cast<std::uint32_t>(r.nk);
-    std::int32_t count = static_cast<std::int32_t>(wrapped);
-    if (count <= 0) return ",,";
-    float first = r.floatdata.empty() ? 0.0f : r.floatdata[0];
-    float min = first, max = first, sum = 0.0f;
-    std::size_t declared = static_cast<std::size_t>(count);
-    auto visit = [&](float entry) {
-        sum += entry;
-        if (min > entry) min = entry;
-        if (entry > max) max = entry;
-    };
-    for (std::size_t i = 0; i < declared && i < r.floatdata.size(); ++i) visit(r.floatdata[i]);
-    // Adding further zeros changes nothing after the first one.
-    if (declared > r.floatdata.size()) visit(0.0f);
-    return Fixed(min) + ',' + Fixed(max) + ',' + Fixed(sum / static_cast<float>(count));
+    std::optional<zelreport::Statistics> stats = zelreport::statistics(r);
+    if (!stats || stats->count <= 0) return ",,";
+    return Fixed(stats->min) + ',' + Fixed(stats->max) + ',' + Fixed(stats->avg);
 }
 
 }  // namespace

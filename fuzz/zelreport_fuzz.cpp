@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libFuzzer entry: runs a whole document through the library into an
 // in-memory report, touching every converted value so the sanitizers see
 // each array entry the report could read. The same document is then read
@@ -31,8 +32,7 @@ zelreport::Handlers Collect(std::string& report) {
 std::string ReportInPieces(std::string_view document) {
     std::string report;
     zelreport::Handlers handlers = Collect(report);
-    zelreport::Context ctx;
-    ctx.handlers = &handlers;
+    zelreport::Context ctx(handlers);
     std::size_t at = 0;
     std::uint32_t state = static_cast<std::uint32_t>(document.size()) * 2654435761u + 1;
     ctx.in.read_block = [&](char* buffer, std::size_t capacity) -> long {
@@ -48,7 +48,7 @@ std::string ReportInPieces(std::string_view document) {
     static std::unique_ptr<char[]> spare_block;
     ctx.in.block = std::move(spare_block);
     zelreport::ParseConfigFile(ctx);
-    ctx.Flush();
+    ctx.out.Flush();
     spare_block = std::move(ctx.in.block);
     return report;
 }

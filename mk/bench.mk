@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # `make bench`: generate the benchmark documents into the build tree and
 # time zelreport against cat and "wc -w" on them. `make bench-quick` does
 # the same on documents a tenth of the size.

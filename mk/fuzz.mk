@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Fuzzing with libFuzzer under ASan+UBSan (clang; the main build uses g++).
 # `make fuzz` runs for FUZZ_SECONDS and fails on any finding; the corpus it
 # grows stays in $(FUZZ_BUILD)/corpus between runs.

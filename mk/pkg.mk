@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Installing and packaging.
 PREFIX ?= /usr/local
 

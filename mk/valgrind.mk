@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Valgrind memcheck over the golden end-to-end documents: any memory error
 # or leak fails the target. Reports go to $(BUILD)/valgrind/NAME.log.
 VALGRIND_DOCS ?= $(wildcard tests/golden/*/*.xml) examples/sample.xml

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Documents and expected reports shared by the bad-input tests.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Bad input of hundreds of megabytes, end to end: long runs of name bytes,
 // an oversized text element and a very long values text. Each case checks
 // the reports in full and the program's peak memory. Labelled slow.

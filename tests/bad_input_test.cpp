@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Bad input end to end: empty, binary and truncated documents, unreadable
 // standard input, unwritable standard error and too little memory. Each
 // case ends with a defined status and message, and the reports of the

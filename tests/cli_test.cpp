@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The command line: --help and --version as an exact first argument, every
 // other argument ignored; and the records_csv example built on the library.
 #include <gtest/gtest.h>

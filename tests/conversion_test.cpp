@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The value conversions and report spellings against the C library they
 // must equal: sscanf("%f"), strtoll with 32-bit saturation, printf("%f").
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Golden end-to-end tests of one area: each NAME.xml under golden/AREA is
 // fed to the program, whose standard error must equal NAME.err byte for
 // byte, with exit status 0 unless NAME.status says otherwise.

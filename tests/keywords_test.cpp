@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The keyword table: hashing, case-sensitive lookup, install order.
 #include "keywords/keywords.h"
 
@@ -41,7 +42,8 @@ TEST(Hash, EqualsTheOneByteAtATimeForm) {
 }
 
 TEST(KeywordTable, EveryRowIsFoundWithItsHandler) {
-    Context ctx;
+    Handlers none;
+    Context ctx(none);
     InitConfig(ctx);
     int rows = 0;
     for (const KeywordRow* row = flags; row->name; ++row, ++rows) {
@@ -57,7 +59,8 @@ TEST(KeywordTable, EveryRowIsFoundWithItsHandler) {
 }
 
 TEST(KeywordTable, NamesThatAreNotKeywords) {
-    Context ctx;
+    Handlers none;
+    Context ctx(none);
     InitConfig(ctx);
     for (const char* name : {"NOMVAR", "Nomvar", "nomvar ", " nomvar", "/zelrecord", "/orv-standard-file",
                              "?xml version=\"1.0\"", "", "n", "\xc3\xa9t\xc3\xa9", "ni\xff"})
@@ -81,7 +84,8 @@ TEST(KeywordTable, NewEntriesGoToTheFrontAndReinstallKeepsThePlace) {
 }
 
 TEST(KeywordTable, InstalledOncePerContext) {
-    Context ctx;
+    Handlers none;
+    Context ctx(none);
     InitConfig(ctx);
     ctx.keywords.install("nomvar", HandlerA);
     InitConfig(ctx);  // a second document in the same context

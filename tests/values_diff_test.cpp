@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Differential test of the values path: the streaming reader, which splits
 // and converts tokens as the bytes arrive, must give exactly the arrays of
 // a plain reading that first collects the whole text, then splits it and

@@ -1,37 +1,49 @@
+// SPDX-License-Identifier: MIT
 // zelreport: read a record document and report each record's arguments.
 //
-// A document is run through `run`. At every record end the library hands
-// the record to `Handlers::on_record` as a read-only view, then produces
-// the standard report text and hands it to `Handlers::output`. Failures
-// come back in the result; the library never exits the process.
+// A document is run through one of the `run_*` functions. At every record
+// end the library hands the record to `Handlers::on_record` as a read-only
+// view, then produces the standard report text and hands it to
+// `Handlers::output`. Failures come back in the result; the library never
+// exits the process.
 #pragma once
 
+#if !defined(__cplusplus) || __cplusplus < 202002L
+#error "zelreport.h needs C++20 (-std=c++20); from C or older C++, use zelreport/zelreport_c.h"
+#endif
+
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+
+#include "zelreport/fields.h"
 
 namespace zelreport {
 
 // A record as it stands at its end. Text fields are null when absent.
 // The views are valid only during the `on_record` call.
 struct RecordView {
-    const std::string* nomvar = nullptr;
-    const std::string* typvar = nullptr;
-    const std::string* etiket = nullptr;
-    const std::string* grtyp = nullptr;
-    std::int32_t ip1 = 0, ip2 = 0, ip3 = 0, ni = 0, nj = 0, nk = 0;
-    std::int32_t dateo = 0, deet = 0, npas = 0, ig1 = 0, ig2 = 0, ig3 = 0, ig4 = 0;
-    std::int32_t nbits = 0, datyp = 0, swa = 0, lng = 0, dltf = 0, ubc = 0;
-    std::int32_t extra1 = 0, extra2 = 0, extra3 = 0, npak = 0, iun = 0;
+#define ZELREPORT_VIEW_TEXT(name, label) const std::string* name = nullptr;
+#define ZELREPORT_VIEW_INT(name, label, rule) std::int32_t name = 0;
+    ZELREPORT_FIELDS(ZELREPORT_VIEW_TEXT, ZELREPORT_VIEW_INT)
+#undef ZELREPORT_VIEW_TEXT
+#undef ZELREPORT_VIEW_INT
     // Converted values: one entry per token of the values text.
     bool has_floatdata = false;
     std::span<const float> floatdata;
     bool has_intdata = false;
     std::span<const std::int32_t> intdata;
 };
+
+// Which array a record's data type fills: 1 and 5 single-precision
+// floats, 2 integers, anything else none (the values are read and dropped).
+enum class DataKind { none, floats, ints };
+DataKind data_kind(std::int32_t datyp);
 
 enum class Status {
     ok,             // end of input, or the root element's closing tag
@@ -46,21 +58,40 @@ struct Result {
 };
 
 struct Handlers {
-    // Receives the report text (and diagnostics) in order, one call per
-    // record at least. Returning false stops the run with write_error.
-    // May be empty: the text is then discarded.
+    // Receives the report text (and diagnostics) in order, whole reports
+    // only. Returning false stops the run with write_error. May be empty:
+    // the text is then discarded.
     std::function<bool(std::string_view)> output;
     // Called at each reported record end, before its report is output.
     std::function<void(const RecordView&)> on_record;
 };
 
-// Reads the document from a file descriptor, a stream or memory.
+// Fills `buffer` with up to `capacity` bytes; returns the count, 0 at end
+// of input, or -1 with errno set on a read error. Pending report text is
+// handed to the output before every call, so a report is out as soon as
+// the input that completes it has been read.
+using ReadBlock = std::function<long(char* buffer, std::size_t capacity)>;
+
+// Reads the document from blocks the caller supplies, a file descriptor,
+// a stream or memory.
+Result run_reader(ReadBlock read_block, const Handlers& handlers);
 Result run_fd(int fd, const Handlers& handlers);
 Result run_file(std::FILE* file, const Handlers& handlers);
 Result run_buffer(std::string_view document, const Handlers& handlers);
 
-// Appends the standard report of `record` (banner, 29 argument lines and,
-// for single-precision data, the statistics line) to `out`.
+// The statistics line of a record with single-precision data: over
+// `count` = ni * nj * nk entries (wrapping in 32 bits), entries past the
+// converted values counting as 0. A count of 0 gives a NaN average and a
+// negative count visits nothing (average -0); min and max then stay at the
+// first entry. None for a record without a float array.
+struct Statistics {
+    std::int32_t count = 0;
+    float min = 0, max = 0, avg = 0;
+};
+std::optional<Statistics> statistics(const RecordView& record);
+
+// Appends the standard report of `record` (banner, 28 argument lines,
+// closing line and, for single-precision data, the statistics line).
 void append_report(const RecordView& record, std::string& out);
 
 }  // namespace zelreport

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The handlers that read an element's content into the current record.
 #pragma once
 

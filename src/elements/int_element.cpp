@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <cstdint>
 
 #include "elements/elements.h"
@@ -33,28 +34,33 @@ constexpr std::uint64_t Pack(std::string_view name) {
     return packed;
 }
 
+enum class Rule { stored, negated, dropped, absent };
+
+struct Key {
+    std::uint64_t name;
+    std::int32_t Record::*field;
+    Rule rule;
+};
+
+// The integer fields that an element sets.
+constexpr Key kKeys[] = {
+#define ZELREPORT_KEY_TEXT(name, label)
+#define ZELREPORT_KEY_INT(name, label, rule) {Pack(#name), &Record::name, Rule::rule},
+    ZELREPORT_FIELDS(ZELREPORT_KEY_TEXT, ZELREPORT_KEY_INT)
+#undef ZELREPORT_KEY_TEXT
+#undef ZELREPORT_KEY_INT
+};
+
 }  // namespace
 
 void setIntVar(Record& r, std::string_view name, std::int32_t value) {
-    struct Key {
-        std::uint64_t name;
-        std::int32_t Record::*field;
-    };
-    static constexpr Key keys[] = {
-        {Pack("ip1"), &Record::ip1},     {Pack("ip2"), &Record::ip2},     {Pack("ip3"), &Record::ip3},
-        {Pack("ni"), &Record::ni},       {Pack("nj"), &Record::nj},       {Pack("nk"), &Record::nk},
-        {Pack("dateo"), &Record::dateo}, {Pack("deet"), &Record::deet},   {Pack("ig1"), &Record::ig1},
-        {Pack("ig2"), &Record::ig2},     {Pack("ig3"), &Record::ig3},     {Pack("ig4"), &Record::ig4},
-        {Pack("nbits"), &Record::nbits}, {Pack("datyp"), &Record::datyp}, {Pack("swa"), &Record::swa},
-        {Pack("lng"), &Record::lng},     {Pack("npas"), &Record::npas},   {Pack("npak"), &Record::npak},
-    };
     std::uint64_t packed = Pack(name);
-    for (const Key& key : keys) {
+    for (const Key& key : kKeys) {
         if (key.name != packed) continue;
-        // nbits is kept negated; the negation wraps like the value did.
-        r.*key.field = key.field == &Record::nbits
-                           ? static_cast<std::int32_t>(0u - static_cast<std::uint32_t>(value))
-                           : value;
+        if (key.rule == Rule::stored) r.*key.field = value;
+        // The negation wraps like the value did.
+        if (key.rule == Rule::negated)
+            r.*key.field = static_cast<std::int32_t>(0u - static_cast<std::uint32_t>(value));
         return;
     }
 }

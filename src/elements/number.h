@@ -1,5 +1,6 @@
-// Conversion of one values token, exactly as the C library's scanf
-// "%f" and strtol-with-32-bit-saturation give it.
+// SPDX-License-Identifier: MIT
+// Conversion of one values token, exactly as the C library's scanf "%f"
+// and strtol with 32-bit saturation give it.
 #pragma once
 
 #include <cstdint>
@@ -8,15 +9,15 @@
 
 namespace zelreport {
 
-// Appends the run of decimal digits at `q` to `mantissa` (wrapping past
-// 2^64) and returns the end of the run.
-const char* ReadDigits(const char* q, const char* last, std::uint64_t& mantissa);
-
 // Reads a plain decimal ([-]digits[.digits][e[+-]digits]) starting at
 // `first` and stopping at the first byte that cannot continue it. Returns
 // the end of the number, or nullptr when the number is not plain or not
 // simple enough to round exactly here; `value` is then unspecified.
 const char* ParsePlainFloat(const char* first, const char* last, float& value);
+
+// Reads [-+]digits starting at `first`, saturated as ConvertInt does.
+// Returns the end of the number, or nullptr without digits.
+const char* ParsePlainInt(const char* first, const char* last, std::int32_t& value);
 
 // Returns the float that sscanf(token, "%f") stores, or 0 when it stores
 // nothing. `scratch` holds a terminated copy when the slow path needs one.

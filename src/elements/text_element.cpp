@@ -1,8 +1,10 @@
+// SPDX-License-Identifier: MIT
+#include <algorithm>
 #include <cstring>
 
 #include "elements/elements.h"
+#include "elements/text_rules.h"
 #include "reader/context.h"
-#include "reader/short_text.h"
 
 namespace zelreport {
 
@@ -17,14 +19,7 @@ void ParseString(Context& ctx, std::string_view name) {
     text.clear();
     for (;;) {
         if (text.size() >= MAX_SIZE || in.c == kEndOfInput || in.c == '<') break;
-        if (in.c == '\r') {
-            in.AdvanceChar();
-            if (in.c != '\n' && in.c != ' ') break;
-        }
-        if (in.c == '\n') {
-            in.AdvanceChar();
-            if (in.c != ' ') break;
-        }
+        if ((in.c == '\r' || in.c == '\n') && !PassLineBreak(in, Content::text)) break;
         if (in.c == '>') {
             in.AdvanceChar();
             if (!text.empty()) break;
@@ -36,20 +31,23 @@ void ParseString(Context& ctx, std::string_view name) {
         in.AdvanceChar();
     }
     // A zero byte ends the text.
-    std::string_view content(text.data(), VisibleLength(text.data(), text.size()));
+    std::string_view content(text.data(), std::min(text.size(), std::strlen(text.c_str())));
     if (content.empty() || content == "    ") return;
     setStringVar(ctx.record, name, content);
 }
 
 void setStringVar(Record& r, std::string_view name, std::string_view text) {
-    if (name == "nomvar")
-        r.nomvar = Contains(text, '>') ? std::string(">>") : std::string(text);
-    else if (name == "typvar")
-        r.typvar = std::string(text);
-    else if (name == "etiket")
-        r.etiket = std::string(text);
-    else if (name == "grtyp")
-        r.grtyp = std::string(text);
+    // A nomvar holding ">" is stored as ">>".
+    if (name == "nomvar" && text.find('>') != std::string_view::npos) text = ">>";
+#define ZELREPORT_SET_TEXT(field, label) \
+    if (name == #field) {                \
+        r.field = std::string(text);     \
+        return;                          \
+    }
+#define ZELREPORT_SET_INT(field, label, rule)
+    ZELREPORT_FIELDS(ZELREPORT_SET_TEXT, ZELREPORT_SET_INT)
+#undef ZELREPORT_SET_TEXT
+#undef ZELREPORT_SET_INT
 }
 
 }  // namespace zelreport

@@ -1,57 +1,29 @@
+// SPDX-License-Identifier: MIT
 // The values element: its text is split into tokens and converted as it
 // streams in, so only the numbers are kept (4 bytes each).
-#include <array>
-#include <new>
-
 #include "elements/elements.h"
 #include "elements/number.h"
+#include "elements/text_rules.h"
 #include "reader/context.h"
 
 namespace zelreport {
 
 namespace {
 
-// Room reserved up front from the declared ni * nj * nk is capped: a
-// declaration alone must not claim unbounded memory. Fuzzing builds cap it
-// low, so that tiny documents declaring huge arrays stay fast to run.
-#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
-constexpr std::uint32_t kMaxReservedEntries = 1u << 16;
-#else
-constexpr std::uint32_t kMaxReservedEntries = 64u << 20;
-#endif
-
-enum ByteClass : unsigned char { kTokenByte, kSeparator, kSpecial };
-
-// Within a run of token bytes, everything that may end or bend a token:
-// the separators, the bytes the reading rules look at, and the zero byte.
-constexpr std::array<ByteClass, 256> MakeClasses() {
-    std::array<ByteClass, 256> classes{};
-    classes[' '] = classes['\t'] = kSeparator;
-    classes['\n'] = classes['\r'] = classes['<'] = classes['>'] = classes['\0'] = kSpecial;
-    return classes;
-}
-constexpr std::array<ByteClass, 256> kClass = MakeClasses();
-
-// The text as stored: tokens split at " \t\n", ended by a zero byte.
-class ValuesText {
+// The values text as stored: tokens split at the separators, converted
+// into the array the data type selects, ended by a zero byte.
+class ValuesSink {
 public:
-    explicit ValuesText(Context& ctx) : ctx_(ctx), record_(ctx.record), type_(ctx.record.datyp) {
-        ctx_.token.clear();
-    }
+    explicit ValuesSink(Context& ctx) : ctx_(ctx), kind_(data_kind(ctx.record.datyp)) { ctx_.token.clear(); }
 
+    DataKind kind() const { return kind_; }
     bool stored_any() const { return stored_any_; }
-    std::int32_t type() const { return type_; }
     // True while bytes still count: the text has begun and no zero byte
     // has ended it.
     bool open() const { return started_ && !ended_; }
     bool pending_empty() const { return ctx_.token.empty(); }
-    // Gathers token bytes only for a data type that converts them: with
-    // no array to fill, a long token would otherwise be held for nothing.
-    void Gather(const char* begin, const char* end) {
-        if (converts()) ctx_.token.append(begin, end);
-    }
-    bool converts() const { return type_ == 1 || type_ == 5 || type_ == 2; }
 
+    // One byte of the text, as the reading rules give it.
     void Store(unsigned char b) {
         stored_any_ = true;
         if (ended_) return;
@@ -62,25 +34,30 @@ public:
             return;
         }
         if (!started_) Start();
-        if (kClass[b] == kSeparator || b == '\n')
+        if (IsSeparator(b))
             EndToken();
-        else if (converts())
-            ctx_.token += static_cast<char>(b);
+        else if (kind_ != DataKind::none)
+            ctx_.token.Append(static_cast<char>(b));
     }
 
-    void Append(float value) { record_.floatdata.push_back(value); }
-    void Append(std::int32_t value) { record_.intdata.push_back(value); }
+    // Token bytes that continue the pending token. With no array to fill
+    // they are not kept: a long token would be held for nothing.
+    void Gather(const char* begin, const char* end) {
+        if (kind_ != DataKind::none) ctx_.token.Append(begin, end);
+    }
 
+    void Append(float value) { ctx_.record.floatdata.push_back(value); }
+    void Append(std::int32_t value) { ctx_.record.intdata.push_back(value); }
+
+    // Converts a whole token into the array.
     void Convert(std::string_view token) {
-        if (type_ == 1 || type_ == 5)
-            record_.floatdata.push_back(ConvertFloat(token, ctx_.scratch));
-        else if (type_ == 2)
-            record_.intdata.push_back(ConvertInt(token));
+        if (kind_ == DataKind::floats) Append(ConvertFloat(token, ctx_.scratch));
+        if (kind_ == DataKind::ints) Append(ConvertInt(token));
     }
 
     void EndToken() {
         if (ctx_.token.empty()) return;
-        Convert(ctx_.token);
+        Convert(ctx_.token.text());
         ctx_.token.clear();
     }
 
@@ -88,66 +65,36 @@ private:
     // A non-empty text replaces the array its data type selects.
     void Start() {
         started_ = true;
-        ctx_.token.clear();
-        if (type_ == 1 || type_ == 5) {
-            record_.floatdata.clear();
-            record_.has_floatdata = true;
-            Reserve(record_.floatdata);
-        } else if (type_ == 2) {
-            record_.intdata.clear();
-            record_.has_intdata = true;
-            Reserve(record_.intdata);
+        Record& r = ctx_.record;
+        if (kind_ == DataKind::floats) {
+            r.floatdata.clear();
+            r.has_floatdata = true;
         }
-    }
-
-    template <typename T>
-    void Reserve(std::vector<T>& data) {
-        std::uint32_t declared = static_cast<std::uint32_t>(record_.ni) *
-                                 static_cast<std::uint32_t>(record_.nj) *
-                                 static_cast<std::uint32_t>(record_.nk);
-        if (declared > kMaxReservedEntries) declared = kMaxReservedEntries;
-        try {
-            data.reserve(declared);
-        } catch (const std::bad_alloc&) {
-            // Grow as the values come instead.
+        if (kind_ == DataKind::ints) {
+            r.intdata.clear();
+            r.has_intdata = true;
         }
     }
 
     Context& ctx_;
-    Record& record_;
-    std::int32_t type_;
+    const DataKind kind_;
     bool stored_any_ = false;
     bool started_ = false;
     bool ended_ = false;
 };
 
-// True when the byte at `q` surely ends a token for the reading rules: a
-// separator, the "<" that ends the text, the zero byte that ends it, or a
-// line feed whose next line goes on with a blank.
-bool EndsToken(const char* q, const char* end) {
-    unsigned char b = static_cast<unsigned char>(*q);
-    return kClass[b] == kSeparator || b == '<' || b == '\0' || (b == '\n' && q + 1 < end && q[1] == ' ');
-}
-
 // Takes the run of token bytes that starts at the look-ahead byte. A run
 // that ends inside the block and surely ends its token is converted where
 // it lies; anything else is gathered into the pending token.
-void TakeTokenRun(Scanner& in, ValuesText& text) {
-    const char* start = in.p - 1;  // the look-ahead byte's place
-    const char* q = in.p;
-    while (q < in.end && kClass[static_cast<unsigned char>(*q)] == kTokenByte) ++q;
-    if (q == in.end) {
-        text.Gather(start, q);
-        in.p = in.end;
-        in.AdvanceChar();
-        return;
-    }
-    if (EndsToken(q, in.end) && text.pending_empty())
-        text.Convert({start, static_cast<std::size_t>(q - start)});
+void TakeTokenRun(Scanner& in, ValuesSink& sink) {
+    const char* start = in.Here();
+    const char* q = start + 1;
+    while (q < in.end && IsTokenByte(static_cast<unsigned char>(*q))) ++q;
+    if (q < in.end && EndsToken(q, in.end) && sink.pending_empty())
+        sink.Convert({start, static_cast<std::size_t>(q - start)});
     else
-        text.Gather(start, q);
-    in.c = static_cast<unsigned char>(*q);
-    in.p = q + 1;
+        sink.Gather(start, q);
+    in.ResumeAt(q);
 }
 
 // Reads the number that starts at `q` if it is simple and ends there.
@@ -157,69 +104,57 @@ const char* ParseSimpleToken(const char* q, const char* end, float& value) {
 }
 
 const char* ParseSimpleToken(const char* q, const char* end, std::int32_t& value) {
-    // Up to nine digits cannot leave the 32-bit range.
-    constexpr std::ptrdiff_t kSafeDigits = 9;
-    const char* r = q;
-    bool negative = r < end && *r == '-';
-    if (r < end && (*r == '-' || *r == '+')) ++r;
-    const char* digits = r;
-    std::uint64_t magnitude = 0;  // wraps harmlessly on runs too long to use
-    r = ReadDigits(r, end, magnitude);
-    if (r == digits || r == end || !EndsToken(r, end)) return nullptr;
-    if (r - digits > kSafeDigits)
-        value = ConvertInt({q, static_cast<std::size_t>(r - q)});
-    else
-        value = negative ? -static_cast<std::int32_t>(magnitude) : static_cast<std::int32_t>(magnitude);
-    return r;
+    const char* r = ParsePlainInt(q, end, value);
+    return r && r < end && EndsToken(r, end) ? r : nullptr;
+}
+
+// Skips the separators between two tokens: blanks, tabs, and line feeds
+// that the next line continues with a blank.
+const char* SkipSeparators(const char* q, const char* end) {
+    while (q < end) {
+        if (*q == ' ' || *q == '\t')
+            ++q;
+        else if (IsBlankContinuedLineFeed(q, end))
+            q += 2;
+        else
+            break;
+    }
+    return q;
 }
 
 // Converts the simple tokens that follow one another from the look-ahead
-// byte on, straight from the block, with the blanks and continued line
-// breaks between them. Stops before anything else, with `c` on it, and
-// returns false when not even the first token was simple.
+// byte on, straight from the block, with the separators between them.
+// Stops before anything else, with `c` on it, and returns false when not
+// even the first token was simple.
 template <typename T>
-bool TakeSimpleTokens(Scanner& in, ValuesText& text) {
-    const char* q = in.p - 1;  // the look-ahead byte's place
+bool TakeSimpleTokens(Scanner& in, ValuesSink& sink) {
+    const char* q = in.Here();
     const char* const end = in.end;
     bool converted = false;
     for (;;) {
         T value;
         const char* r = ParseSimpleToken(q, end, value);
         if (!r) break;
-        text.Append(value);
+        sink.Append(value);
         converted = true;
-        q = r;
-        while (q < end) {
-            if (*q == ' ' || *q == '\t')
-                ++q;
-            else if (*q == '\n' && q + 1 < end && q[1] == ' ')
-                q += 2;
-            else
-                break;
-        }
-        if (q == end || kClass[static_cast<unsigned char>(*q)] != kTokenByte) break;
+        q = SkipSeparators(r, end);
+        if (q == end || !IsTokenByte(static_cast<unsigned char>(*q))) break;
     }
-    if (q == end) {
-        in.p = end;
-        in.AdvanceChar();
-    } else {
-        in.c = static_cast<unsigned char>(*q);
-        in.p = q + 1;
-    }
+    in.ResumeAt(q);
     return converted;
 }
 
-bool TakeSimpleTokens(Scanner& in, ValuesText& text) {
-    if (!text.pending_empty()) return false;
-    switch (text.type()) {
-        case 1:
-        case 5:
-            return TakeSimpleTokens<float>(in, text);
-        case 2:
-            return TakeSimpleTokens<std::int32_t>(in, text);
-        default:
-            return false;
+bool TakeSimpleTokens(Scanner& in, ValuesSink& sink) {
+    if (!sink.pending_empty()) return false;
+    switch (sink.kind()) {
+        case DataKind::floats:
+            return TakeSimpleTokens<float>(in, sink);
+        case DataKind::ints:
+            return TakeSimpleTokens<std::int32_t>(in, sink);
+        case DataKind::none:
+            break;
     }
+    return false;
 }
 
 }  // namespace
@@ -229,34 +164,27 @@ bool TakeSimpleTokens(Scanner& in, ValuesText& text) {
 // ">" is taken as it is.
 void ParseValues(Context& ctx, std::string_view) {
     Scanner& in = ctx.in;
-    ValuesText text(ctx);
+    ValuesSink sink(ctx);
     for (;;) {
         if (in.c == kEndOfInput || in.c == '<') break;
-        if (in.c == '\r') {
-            in.AdvanceChar();
-            if (in.c != '\n' && in.c != ' ') break;
-        }
-        if (in.c == '\n') {
-            in.AdvanceChar();
-            if (in.c != ' ' && in.c != '-') break;
-        }
+        if ((in.c == '\r' || in.c == '\n') && !PassLineBreak(in, Content::values)) break;
         if (in.c == '>') {
             in.AdvanceChar();
             // End of input is no byte to store; nor is the "<" of an
             // empty element's closing tag.
-            if (in.c == kEndOfInput || (in.c == '<' && !text.stored_any())) break;
-            text.Store(static_cast<unsigned char>(in.c));
+            if (in.c == kEndOfInput || (in.c == '<' && !sink.stored_any())) break;
+            sink.Store(static_cast<unsigned char>(in.c));
             in.AdvanceChar();
             continue;
         }
-        if (kClass[in.c] == kTokenByte && text.open()) {
-            if (!TakeSimpleTokens(in, text)) TakeTokenRun(in, text);
+        if (IsTokenByte(static_cast<unsigned char>(in.c)) && sink.open()) {
+            if (!TakeSimpleTokens(in, sink)) TakeTokenRun(in, sink);
             continue;
         }
-        text.Store(static_cast<unsigned char>(in.c));
+        sink.Store(static_cast<unsigned char>(in.c));
         in.AdvanceChar();
     }
-    text.EndToken();
+    sink.EndToken();
 }
 
 }  // namespace zelreport

@@ -1,27 +1,30 @@
+// SPDX-License-Identifier: MIT
 #include "elements/elements.h"
 #include "keywords/keywords.h"
 #include "reader/context.h"
 
 namespace zelreport {
 
+// The structural names, every field that an element sets (texts read whole,
+// integers read as numbers, the dropped ones too), "level", whose number
+// is dropped, and the values.
 const KeywordRow flags[] = {
-    {"?xml", SkipTag},       {"orv-standard-file", SkipTag},
-    {"zelrecord", SkipTag},  {"nomvar", ParseString},
-    {"typvar", ParseString}, {"etiket", ParseString},
-    {"grtyp", ParseString},  {"ip1", ParseInt},
-    {"ip2", ParseInt},       {"ip3", ParseInt},
-    {"ni", ParseInt},        {"nj", ParseInt},
-    {"nk", ParseInt},        {"dateo", ParseInt},
-    {"deet", ParseInt},      {"npas", ParseInt},
-    {"npak", ParseInt},      {"ig1", ParseInt},
-    {"ig2", ParseInt},       {"ig3", ParseInt},
-    {"ig4", ParseInt},       {"nbits", ParseInt},
-    {"datyp", ParseInt},     {"swa", ParseInt},
-    {"lng", ParseInt},       {"dltf", ParseInt},
-    {"ubc", ParseInt},       {"extra1", ParseInt},
-    {"extra2", ParseInt},    {"extra3", ParseInt},
-    {"level", ParseInt},     {"values", ParseValues},
-    {"zeldata", SkipTag},    {nullptr, nullptr},
+    {"?xml", SkipTag},
+    {"orv-standard-file", SkipTag},
+    {"zelrecord", SkipTag},
+#define ZELREPORT_TEXT_ROW(name, label) {#name, ParseString},
+#define ZELREPORT_INT_ROW_stored(name) {#name, ParseInt},
+#define ZELREPORT_INT_ROW_negated(name) {#name, ParseInt},
+#define ZELREPORT_INT_ROW_dropped(name) {#name, ParseInt},
+#define ZELREPORT_INT_ROW_absent(name)
+#define ZELREPORT_INT_ROW(name, label, rule) ZELREPORT_INT_ROW_##rule(name)
+    ZELREPORT_FIELDS(ZELREPORT_TEXT_ROW, ZELREPORT_INT_ROW)
+#undef ZELREPORT_TEXT_ROW
+#undef ZELREPORT_INT_ROW
+        {"level", ParseInt},
+    {"values", ParseValues},
+    {"zeldata", SkipTag},
+    {nullptr, nullptr},
 };
 
 }  // namespace zelreport

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "keywords/keywords.h"
 
 #include <array>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The keyword table: element names and the handlers that read them, held
 // in a chained hash table of 101 buckets.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zelreport: reads a record document on standard input and writes each
 // record's report to standard error.
 #include <unistd.h>

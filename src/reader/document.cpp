@@ -1,9 +1,9 @@
+// SPDX-License-Identifier: MIT
 // The document loop: read an element name, look it up, run its handler.
 #include <algorithm>
 #include <array>
 
 #include "reader/context.h"
-#include "reader/short_text.h"
 #include "record/report.h"
 
 namespace zelreport {
@@ -39,13 +39,10 @@ std::string_view ReadName(Scanner& in, char (&buffer)[kMaxNameLength]) {
     std::size_t visible = kMaxNameLength;  // shortened at the first zero byte
     if (in.c == '<' || in.c == '/' || in.c == '>') in.AdvanceChar();
     while (in.c != '>' && in.c != '<' && in.c != kEndOfInput && length < kMaxNameLength) {
-        if (in.c == '\0') visible = std::min(visible, length);
-        buffer[length++] = static_cast<char>(in.c);
-        // Take the rest of the name from the block in one sweep.
-        const char* q = in.p;
-        const char* limit = in.end - q > static_cast<std::ptrdiff_t>(kMaxNameLength - length)
-                                ? q + (kMaxNameLength - length)
-                                : in.end;
+        // Take the name from the block in one sweep, up to its end, the
+        // block's end or the length limit.
+        const char* q = in.Here();
+        const char* limit = q + std::min<std::ptrdiff_t>(in.end - q, kMaxNameLength - length);
         for (; q < limit; ++q) {
             unsigned char b = static_cast<unsigned char>(*q);
             if (kNameStops[b]) {
@@ -54,16 +51,12 @@ std::string_view ReadName(Scanner& in, char (&buffer)[kMaxNameLength]) {
             }
             buffer[length++] = static_cast<char>(b);
         }
-        if (q < in.end) {
-            in.c = static_cast<unsigned char>(*q);
-            in.p = q + 1;
-        } else {
-            in.p = in.end;
-            in.AdvanceChar();
-        }
+        in.ResumeAt(q);
     }
     return {buffer, std::min(visible, length)};
 }
+
+constexpr std::string_view kEmptyNameMessage = "ParseConfigFile(), found name is empty \n";
 
 }  // namespace
 
@@ -78,7 +71,7 @@ void ParseConfigFile(Context& ctx) {
         std::string_view name = ReadName(in, buffer);
         if (in.read_failed) return;
         if (name.size() > 1) {
-            if (Contains(name, '/') && name != "/zelrecord") {
+            if (name.find('/') != std::string_view::npos && name != "/zelrecord") {
                 entry = nullptr;
                 if (name == "/orv-standard-file") return;
                 NextProperty(in);
@@ -88,8 +81,8 @@ void ParseConfigFile(Context& ctx) {
         }
         if (entry) {
             if (name.size() <= 1) {
-                ctx.out += "ParseConfigFile(), found name is empty \n";
-                if (ctx.out.size() >= kOutputFlushSize) ctx.Flush();
+                ctx.out.text += kEmptyNameMessage;
+                ctx.out.FlushIfFull();
             } else {
                 entry->handler(ctx, name);
             }
@@ -97,7 +90,7 @@ void ParseConfigFile(Context& ctx) {
             write_to_zelFile(ctx);
             NextProperty(in);
         }
-        if (ctx.write_failed || in.read_failed) return;
+        if (ctx.out.failed || in.read_failed) return;
     }
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "reader/scanner.h"
 
 #include <cerrno>
@@ -5,8 +6,18 @@
 
 namespace zelreport {
 
+bool Output::Flush() {
+    if (failed) return false;
+    if (!text.empty() && handlers && handlers->output && !handlers->output(text)) failed = true;
+    text.clear();
+    return !failed;
+}
+
 int Scanner::GetC() {
+    p = end = nullptr;
     if (!read_block) return kEndOfInput;
+    // The reader is about to wait: what is complete goes out first.
+    if (flush) flush->Flush();
     if (!block) block = std::make_unique<char[]>(kInputBlockSize);
     long n = read_block(block.get(), kInputBlockSize);
     if (n <= 0) {
@@ -14,7 +25,6 @@ int Scanner::GetC() {
             read_failed = true;
             read_errno = errno;
         }
-        p = end = nullptr;
         return kEndOfInput;
     }
     p = block.get();
@@ -31,27 +41,19 @@ int SkipWhite(Scanner& in) {
     return in.c;
 }
 
-// Moves to the "<" of the next tag, scanning whole blocks at a time. The
-// tag is usually a byte or two away, so a short plain look comes first.
+// Moves to the "<" of the next tag, a block at a time. The tag is usually
+// a byte or two away, so a short plain look comes first.
 void SkipToTag(Scanner& in) {
     constexpr std::ptrdiff_t kShortLook = 16;
     while (in.c != '<' && in.c != kEndOfInput) {
-        const char* near_end = in.end - in.p > kShortLook ? in.p + kShortLook : in.end;
-        const char* q = in.p;
+        const char* q = in.Here();
+        const char* near_end = in.end - q > kShortLook ? q + kShortLook : in.end;
         while (q < near_end && *q != '<') ++q;
-        if (q < near_end) {
-            in.p = q + 1;
-            in.c = '<';
-            return;
+        if (q == near_end && q < in.end) {
+            const void* lt = std::memchr(q, '<', static_cast<std::size_t>(in.end - q));
+            q = lt ? static_cast<const char*>(lt) : in.end;
         }
-        const void* lt = q < in.end ? std::memchr(q, '<', in.end - q) : nullptr;
-        if (lt) {
-            in.p = static_cast<const char*>(lt) + 1;
-            in.c = '<';
-            return;
-        }
-        in.p = in.end;
-        in.AdvanceChar();
+        in.ResumeAt(q);
     }
 }
 
@@ -61,15 +63,9 @@ void SkipToTag(Scanner& in) {
 int NextProperty(Scanner& in) {
     do {
         while (in.c != '\n' && in.c != '\r' && in.c != kEndOfInput) {
-            const char* q = in.p;
+            const char* q = in.Here();
             while (q < in.end && *q != '\n' && *q != '\r') ++q;
-            if (q < in.end) {
-                in.c = static_cast<unsigned char>(*q);
-                in.p = q + 1;
-                break;
-            }
-            in.p = in.end;
-            in.AdvanceChar();
+            in.ResumeAt(q);
         }
         if (in.c == '\r') in.AdvanceChar();
         if (in.c == '\n') in.AdvanceChar();

@@ -1,28 +1,30 @@
+// SPDX-License-Identifier: MIT
 // The one-byte look-ahead reader every element reader works on.
 #pragma once
 
+#include <cassert>
 #include <cstddef>
-#include <functional>
 #include <memory>
+
+#include "reader/output.h"
+#include "zelreport/zelreport.h"
 
 namespace zelreport {
 
 constexpr int kEndOfInput = -1;
 constexpr std::size_t kInputBlockSize = 256 * 1024;
 
-// Fills `buffer` with up to `capacity` bytes; returns the count, 0 at end
-// of input, or -1 with errno set on a read error.
-using ReadBlock = std::function<long(char* buffer, std::size_t capacity)>;
-
-// Every byte read leaves `c` == p[-1], so the fast paths can scan a run
-// of bytes in place starting at the look-ahead byte.
+// Every byte read leaves `c` == p[-1], so a sweep can scan a run of bytes
+// in place from the look-ahead byte's place (`Here`) and hand the reader
+// back the byte it stopped on (`ResumeAt`).
 struct Scanner {
     int c = 0;                  // look-ahead: last byte read (0..255) or -1
     const char* p = nullptr;    // next unread byte of the block
     const char* end = nullptr;  // end of the block
     bool read_failed = false;
     int read_errno = 0;
-    ReadBlock read_block;  // empty for an in-memory document
+    ReadBlock read_block;     // empty for an in-memory document
+    Output* flush = nullptr;  // written out before the reader waits for input
     std::unique_ptr<char[]> block;
 
     // Reads the next byte into `c`; nothing is read once `c` is -1.
@@ -30,6 +32,25 @@ struct Scanner {
         if (c == kEndOfInput) return c;
         c = p < end ? static_cast<unsigned char>(*p++) : GetC();
         return c;
+    }
+
+    // The look-ahead byte's place in the block; `c` must be a byte.
+    const char* Here() const {
+        assert(c != kEndOfInput && p && static_cast<unsigned char>(p[-1]) == c);
+        return p - 1;
+    }
+
+    // Makes the byte at `q` (in the block, at or after the look-ahead
+    // byte) the look-ahead byte; at the end of the block, reads on.
+    void ResumeAt(const char* q) {
+        assert(p && q >= p - 1 && q <= end);
+        if (q < end) {
+            c = static_cast<unsigned char>(*q);
+            p = q + 1;
+        } else {
+            p = end;
+            c = GetC();
+        }
     }
 
     // The next byte of the input once the block is used up: reads the next

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Number spellings of the report, identical to printf's "%d" and "%f".
 #include <charconv>
 #include <cmath>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "record/report.h"
 
 #include <charconv>
@@ -6,6 +7,18 @@
 #include "reader/context.h"
 
 namespace zelreport {
+
+DataKind data_kind(std::int32_t datyp) {
+    switch (datyp) {
+        case 1:
+        case 5:
+            return DataKind::floats;
+        case 2:
+            return DataKind::ints;
+        default:
+            return DataKind::none;
+    }
+}
 
 namespace {
 
@@ -25,25 +38,16 @@ public:
     }
     ~ReportWriter() { out_.resize(static_cast<std::size_t>(p_ - out_.data())); }
 
-    template <std::size_t N>
-    void Literal(const char (&text)[N]) {
-        std::memcpy(p_, text, N - 1);
-        p_ += N - 1;
+    void Literal(std::string_view text) {
+        std::memcpy(p_, text.data(), text.size());
+        p_ += text.size();
     }
-    void Text(const char* label, std::size_t label_size, const std::string* text) {
-        std::memcpy(p_, label, label_size);
-        p_ += label_size;
-        std::string_view content = text ? std::string_view(*text) : std::string_view("(null)");
-        std::memcpy(p_, content.data(), content.size());
-        p_ += content.size();
+    void Text(std::string_view label, const std::string* text) {
+        Literal(label);
+        Literal(text ? std::string_view(*text) : std::string_view("(null)"));
         *p_++ = '\n';
     }
-    template <std::size_t N>
-    void Text(const char (&label)[N], const std::string* text) {
-        Text(label, N - 1, text);
-    }
-    template <std::size_t N>
-    void Number(const char (&label)[N], std::int32_t value) {
+    void Number(std::string_view label, std::int32_t value) {
         Literal(label);
         Int(value);
         *p_++ = '\n';
@@ -57,7 +61,7 @@ private:
     char* p_;
 };
 
-// Room for the banner, the 29 argument lines and the closing line, with
+// Room for the banner, the argument lines and the closing line, with
 // every number at its longest and without the text fields' content.
 constexpr std::size_t kFixedReportRoom = 1024;
 
@@ -69,12 +73,32 @@ const std::string* Text(const std::optional<std::string>& field) {
     return field ? &*field : nullptr;
 }
 
+// The banner, the argument lines and the closing line.
+void AppendArguments(const RecordView& r, std::string& out) {
+    std::size_t room = kFixedReportRoom;
+#define ZELREPORT_TEXT_ROOM(name, label) room += TextRoom(r.name);
+#define ZELREPORT_INT_ROOM(name, label, rule)
+    ZELREPORT_FIELDS(ZELREPORT_TEXT_ROOM, ZELREPORT_INT_ROOM)
+#undef ZELREPORT_TEXT_ROOM
+#undef ZELREPORT_INT_ROOM
+    ReportWriter w(out, room);
+    w.Literal("************** c_zelecr args are: **********************\n");
+#define ZELREPORT_TEXT_LINE(name, label) w.Text(label, r.name);
+#define ZELREPORT_INT_LINE(name, label, rule) w.Number(label, r.name);
+    ZELREPORT_FIELDS(ZELREPORT_TEXT_LINE, ZELREPORT_INT_LINE)
+#undef ZELREPORT_TEXT_LINE
+#undef ZELREPORT_INT_LINE
+    w.Literal("\n***************** iun = ");
+    w.Int(r.iun);
+    w.Literal(" *********************\n");
+}
+
 }  // namespace
 
-void SimpleStats(std::span<const float> data, std::int32_t count, std::string& out) {
+Statistics SimpleStats(std::span<const float> data, std::int32_t count) {
     float first = data.empty() ? 0.0f : data[0];
     float min = first, max = first, sum = 0.0f;
-    std::size_t visited = count > 0 ? std::min<std::size_t>(count, data.size()) : 0;
+    std::size_t visited = count > 0 ? std::min<std::size_t>(static_cast<std::size_t>(count), data.size()) : 0;
     for (std::size_t i = 0; i < visited; ++i) {
         float entry = data[i];
         sum = sum + entry;
@@ -87,28 +111,37 @@ void SimpleStats(std::span<const float> data, std::int32_t count, std::string& o
         if (min > 0.0f) min = 0.0f;
         if (0.0f > max) max = 0.0f;
     }
-    float avg = Divide(sum, static_cast<float>(count));
-    out += "--- min: ";
-    AppendFixed6(min, out);
-    out += " max: ";
-    AppendFixed6(max, out);
-    out += " avg: ";
-    AppendFixed6(avg, out);
-    out += "   ---\n\n\n";
+    return {count, min, max, Divide(sum, static_cast<float>(count))};
+}
+
+std::optional<Statistics> statistics(const RecordView& r) {
+    if (data_kind(r.datyp) != DataKind::floats || !r.has_floatdata) return std::nullopt;
+    // ni * nj * nk wraps in 32 bits, as the declared count always has.
+    std::uint32_t count = static_cast<std::uint32_t>(r.ni) * static_cast<std::uint32_t>(r.nj) *
+                          static_cast<std::uint32_t>(r.nk);
+    return SimpleStats(r.floatdata, static_cast<std::int32_t>(count));
+}
+
+void append_report(const RecordView& r, std::string& out) {
+    AppendArguments(r, out);
+    if (std::optional<Statistics> stats = statistics(r)) {
+        out += "--- min: ";
+        AppendFixed6(stats->min, out);
+        out += " max: ";
+        AppendFixed6(stats->max, out);
+        out += " avg: ";
+        AppendFixed6(stats->avg, out);
+        out += "   ---\n\n\n";
+    }
 }
 
 RecordView MakeView(const Record& r) {
     RecordView v;
-    v.nomvar = Text(r.nomvar);
-    v.typvar = Text(r.typvar);
-    v.etiket = Text(r.etiket);
-    v.grtyp = Text(r.grtyp);
-    v.ip1 = r.ip1, v.ip2 = r.ip2, v.ip3 = r.ip3, v.ni = r.ni, v.nj = r.nj, v.nk = r.nk;
-    v.dateo = r.dateo, v.deet = r.deet, v.npas = r.npas;
-    v.ig1 = r.ig1, v.ig2 = r.ig2, v.ig3 = r.ig3, v.ig4 = r.ig4;
-    v.nbits = r.nbits, v.datyp = r.datyp, v.swa = r.swa, v.lng = r.lng;
-    v.dltf = r.dltf, v.ubc = r.ubc, v.extra1 = r.extra1, v.extra2 = r.extra2, v.extra3 = r.extra3;
-    v.npak = r.npak, v.iun = r.iun;
+#define ZELREPORT_VIEW_TEXT(name, label) v.name = Text(r.name);
+#define ZELREPORT_VIEW_INT(name, label, rule) v.name = r.name;
+    ZELREPORT_FIELDS(ZELREPORT_VIEW_TEXT, ZELREPORT_VIEW_INT)
+#undef ZELREPORT_VIEW_TEXT
+#undef ZELREPORT_VIEW_INT
     v.has_floatdata = r.has_floatdata;
     v.floatdata = r.floatdata;
     v.has_intdata = r.has_intdata;
@@ -116,82 +149,30 @@ RecordView MakeView(const Record& r) {
     return v;
 }
 
-namespace {
-
-// The banner, the argument lines and the closing line.
-void AppendArguments(const RecordView& r, std::string& out) {
-    ReportWriter w(out, kFixedReportRoom + TextRoom(r.nomvar) + TextRoom(r.typvar) + TextRoom(r.etiket) +
-                            TextRoom(r.grtyp));
-    w.Literal("************** c_zelecr args are: **********************\n");
-    w.Text("nomvar = ", r.nomvar);
-    w.Text("typvar = ", r.typvar);
-    w.Text("etiket = ", r.etiket);
-    w.Number("ip1    = ", r.ip1);
-    w.Number("ip2    = ", r.ip2);
-    w.Number("ip3    = ", r.ip3);
-    w.Number("ni     = ", r.ni);
-    w.Number("nj     = ", r.nj);
-    w.Number("nk     = ", r.nk);
-    w.Number("dateo  = ", r.dateo);
-    w.Number("deet   = ", r.deet);
-    w.Number("npas   = ", r.npas);
-    w.Text("grtyp  = ", r.grtyp);
-    w.Number("ig1    = ", r.ig1);
-    w.Number("ig2    = ", r.ig2);
-    w.Number("ig3    = ", r.ig3);
-    w.Number("ig4    = ", r.ig4);
-    w.Number("nbits  = ", r.nbits);
-    w.Number("datyp  = ", r.datyp);
-    w.Number("swa    = ", r.swa);
-    w.Number("lng    = ", r.lng);
-    w.Number("dltf   = ", r.dltf);
-    w.Number("ubc    = ", r.ubc);
-    w.Number("extra1 = ", r.extra1);
-    w.Number("extra2 = ", r.extra2);
-    w.Number("extra3 = ", r.extra3);
-    w.Number("npak = ", r.npak);
-    w.Number("iun = ", r.iun);
-    w.Literal("\n***************** iun = ");
-    w.Int(r.iun);
-    w.Literal(" *********************\n");
-}
-
-}  // namespace
-
-void append_report(const RecordView& r, std::string& out) {
-    AppendArguments(r, out);
-    if ((r.datyp == 1 || r.datyp == 5) && r.has_floatdata) {
-        // ni * nj * nk wraps in 32 bits, as the declared count always has.
-        std::uint32_t count = static_cast<std::uint32_t>(r.ni) * static_cast<std::uint32_t>(r.nj) *
-                              static_cast<std::uint32_t>(r.nk);
-        SimpleStats(r.floatdata, static_cast<std::int32_t>(count), out);
-    }
-}
-
 void write_to_zelFile(Context& ctx) {
     RecordView view = MakeView(ctx.record);
-    if (ctx.handlers->on_record) ctx.handlers->on_record(view);
-    std::size_t before = ctx.out.size();
+    if (ctx.out.handlers->on_record) ctx.out.handlers->on_record(view);
+    std::size_t before = ctx.out.text.size();
     try {
-        append_report(view, ctx.out);
+        append_report(view, ctx.out.text);
     } catch (...) {
         // A report is written whole or not at all.
-        ctx.out.resize(before);
+        ctx.out.text.resize(before);
         throw;
     }
-    ctx.Flush();
+    ctx.out.FlushIfFull();
     ctx.record.ReleaseData();
 }
 
 void Record::ReleaseData() {
-    nomvar.reset(), typvar.reset(), etiket.reset(), grtyp.reset();
+#define ZELREPORT_RELEASE_TEXT(name, label) name.reset();
+#define ZELREPORT_RELEASE_INT(name, label, rule)
+    ZELREPORT_FIELDS(ZELREPORT_RELEASE_TEXT, ZELREPORT_RELEASE_INT)
+#undef ZELREPORT_RELEASE_TEXT
+#undef ZELREPORT_RELEASE_INT
     has_floatdata = has_intdata = false;
-    // Small arrays keep their room for the next record; large ones go.
-    constexpr std::size_t kKeptEntries = 1 << 20;
-    if (floatdata.capacity() > kKeptEntries) std::vector<float>().swap(floatdata);
-    if (intdata.capacity() > kKeptEntries) std::vector<std::int32_t>().swap(intdata);
-    floatdata.clear();
-    intdata.clear();
+    floatdata.Release();
+    intdata.Release();
 }
 
 }  // namespace zelreport

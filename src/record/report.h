@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The report printed at each record's end.
 #pragma once
 
@@ -10,16 +11,13 @@
 namespace zelreport {
 
 struct Context;
-struct Record;
 
 // Prints the current record's report and releases its per-record storage.
 void write_to_zelFile(Context& ctx);
 
-// Appends the statistics line over `count` entries of `data`; entries
-// past the end of `data` count as 0.
-void SimpleStats(std::span<const float> data, std::int32_t count, std::string& out);
-
-RecordView MakeView(const Record& record);
+// The statistics over `count` entries of `data`; entries past the end of
+// `data` count as 0.
+Statistics SimpleStats(std::span<const float> data, std::int32_t count);
 
 // printf("%f") and printf("%d") spellings.
 void AppendFixed6(double value, std::string& out);

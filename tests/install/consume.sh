@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Installs the build tree into a temporary prefix, checks what was
 # installed, and builds and runs a consumer program against it, once via
 # find_package and once via pkg-config.

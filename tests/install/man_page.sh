@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Renders the man page with every groff warning enabled; any warning fails.
 # Also checks that its header names the project's version.
 # Usage: man_page.sh PAGE VERSION

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Builds the Debian package from a build tree into a temporary directory
 # and checks that its contents list holds every installed part.
 # Usage: package.sh BUILD_DIR

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/run.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs the real zelreport binary on given input and captures its output.
 #pragma once
 

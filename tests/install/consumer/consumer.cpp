@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reads a document on standard input through the installed library and
 // prints, per record, its name, ip1 and first data value, then whether the
 // report text equals the reports rebuilt with append_report.
