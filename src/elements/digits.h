@@ -5,6 +5,9 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
+
+#include "reader/sweep.h"
 
 namespace zelreport {
 
@@ -30,15 +33,15 @@ inline constexpr std::uint64_t kPowersOfTen[] = {1,
                                                  1000000000000000000,
                                                  10000000000000000000u};
 
+// 10^0 to 10^22: the powers of ten a double holds exactly.
+constexpr int kMaxExactPower = 22;
+inline constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                               1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                               1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+static_assert(std::size(kExactPowersOfTen) == kMaxExactPower + 1);
+
 inline bool IsDigit(char b) {
     return static_cast<unsigned char>(b - '0') < 10;
-}
-
-// Eight bytes from `q`, the first in the lowest byte.
-inline std::uint64_t Load8(const char* q) {
-    std::uint64_t word;
-    std::memcpy(&word, q, sizeof word);
-    return word;
 }
 
 // How many of the first bytes of `word` are digits, 0 to 8. Bytes past
@@ -46,21 +49,21 @@ inline std::uint64_t Load8(const char* q) {
 inline int LeadingDigits(std::uint64_t word) {
     constexpr std::uint64_t kZeros = 0x3030303030303030;      // "0" in every byte
     constexpr std::uint64_t kAboveNine = 0x7676767676767676;  // + this sets bit 7 of a byte above 9
-    constexpr std::uint64_t kHighBits = 0x8080808080808080;
     std::uint64_t values = word - kZeros;
     std::uint64_t non_digits = (values | (values + kAboveNine)) & kHighBits;
     return non_digits ? std::countr_zero(non_digits) / 8 : 8;
 }
 
 // The number written by the first `count` bytes of `word`, all digits;
-// `count` is 1 to 8. The digits are moved to the top of the word, then
+// `count` is 0 to 8. The digits are moved to the top of the word, then
 // combined in pairs, and the pairs in one step of two multiplies.
 inline std::uint32_t DigitsValue(std::uint64_t word, int count) {
     constexpr std::uint64_t kZeros = 0x3030303030303030;
     constexpr std::uint64_t kPairs = 0x000000FF000000FF;  // pairs 1 and 3 after the first step
     constexpr std::uint64_t kPairScale = 100 + (1000000ull << 32);
     constexpr std::uint64_t kNextPairScale = 1 + (10000ull << 32);
-    std::uint64_t values = (word - kZeros) << (8 * (8 - count));
+    // No digit: a zero multiplier, not a 64-bit shift.
+    std::uint64_t values = ((word - kZeros) << ((8 * (8 - count)) & 63)) * (count != 0);
     values = values * 10 + (values >> 8);  // each byte pair: 10 * first + second
     return static_cast<std::uint32_t>(
         ((values & kPairs) * kPairScale + ((values >> 16) & kPairs) * kNextPairScale) >> 32);

@@ -1,68 +1,122 @@
 // SPDX-License-Identifier: MIT
 #include <cstdint>
 
+#include "elements/digits.h"
 #include "elements/elements.h"
 #include "reader/context.h"
 
 namespace zelreport {
+
+namespace {
+
+// Reads the run of digits from the look-ahead byte on, wrapping modulo
+// 2^32. Up to seven digits (no wrap possible) with one word load.
+std::uint32_t ReadWrappingNumber(Scanner& in) {
+    if (in.c != kEndOfInput && in.end - in.Here() >= 8) {
+        const char* q = in.Here();
+        std::uint64_t word = Load8(q);
+        int digits = LeadingDigits(word);
+        if (digits < 8) {
+            in.ResumeAt(q + digits);
+            return DigitsValue(word, digits);
+        }
+    }
+    std::uint32_t value = 0;
+    while (in.c >= '0' && in.c <= '9') {
+        value = value * 10u + static_cast<std::uint32_t>(in.c - '0');
+        in.AdvanceChar();
+    }
+    return value;
+}
+
+}  // namespace
 
 // Reads the digits right after the opening tag's ">" (no sign, no blanks),
 // wrapping modulo 2^32, then drops the rest of the line.
 void ParseInt(Context& ctx, std::string_view name) {
     Scanner& in = ctx.in;
     SkipWhite(in);
-    std::uint32_t value = 0;
     if (in.c == '>') in.AdvanceChar();
-    while (in.c >= '0' && in.c <= '9') {
-        value = value * 10u + static_cast<std::uint32_t>(in.c - '0');
-        in.AdvanceChar();
-    }
+    std::uint32_t value = ReadWrappingNumber(in);
     setIntVar(ctx.record, name, static_cast<std::int32_t>(value));
     NextProperty(in);
 }
 
 namespace {
 
-// Names of up to eight bytes packed into one integer, so that finding a
-// field takes integer compares only; longer names pack to 0, which no
-// field has.
-constexpr std::uint64_t Pack(std::string_view name) {
-    if (name.empty() || name.size() > 8) return 0;
-    std::uint64_t packed = 0;
-    for (std::size_t i = 0; i < name.size(); ++i)
-        packed |= std::uint64_t{static_cast<unsigned char>(name[i])} << (8 * i);
-    return packed;
+// The integer fields an element sets, found from the name's first eight
+// bytes as one word through a table of 64 slots with no two fields in one.
+struct Slot {
+    std::uint64_t name = 0;  // no field's name packs to 0
+    std::int32_t Record::*field = nullptr;
+    bool negated = false;
+};
+
+constexpr std::uint64_t PackWord(std::string_view name) {
+    std::uint64_t word = 0;
+    for (std::size_t i = 0; i < name.size() && i < 8; ++i)
+        word |= std::uint64_t{static_cast<unsigned char>(name[i])} << (8 * i);
+    return name.size() <= 8 ? word : 0;
 }
 
-enum class Rule { stored, negated, dropped, absent };
+constexpr int kSlotBits = 6;
+constexpr unsigned SlotOf(std::uint64_t word, std::uint64_t multiplier) {
+    return static_cast<unsigned>((word * multiplier) >> (64 - kSlotBits));
+}
 
-struct Key {
-    std::uint64_t name;
+struct Setter {
+    const char* name;
     std::int32_t Record::*field;
-    Rule rule;
+    bool negated;
+};
+constexpr Setter kSetters[] = {
+#define ZELREPORT_SETTER_TEXT(name, label)
+#define ZELREPORT_SETTER_stored(name) {#name, &Record::name, false},
+#define ZELREPORT_SETTER_negated(name) {#name, &Record::name, true},
+#define ZELREPORT_SETTER_dropped(name)
+#define ZELREPORT_SETTER_absent(name)
+#define ZELREPORT_SETTER_INT(name, label, rule) ZELREPORT_SETTER_##rule(name)
+    ZELREPORT_FIELDS(ZELREPORT_SETTER_TEXT, ZELREPORT_SETTER_INT)
+#undef ZELREPORT_SETTER_TEXT
+#undef ZELREPORT_SETTER_INT
 };
 
-// The integer fields that an element sets.
-constexpr Key kKeys[] = {
-#define ZELREPORT_KEY_TEXT(name, label)
-#define ZELREPORT_KEY_INT(name, label, rule) {Pack(#name), &Record::name, Rule::rule},
-    ZELREPORT_FIELDS(ZELREPORT_KEY_TEXT, ZELREPORT_KEY_INT)
-#undef ZELREPORT_KEY_TEXT
-#undef ZELREPORT_KEY_INT
+// The first odd multiplier that gives every field a slot of its own.
+constexpr std::uint64_t FindMultiplier() {
+    for (std::uint64_t multiplier = 0x9E3779B97F4A7C15;; multiplier = multiplier * 6364136223846793005u + 2) {
+        bool taken[1 << kSlotBits] = {};
+        bool clash = false;
+        for (const Setter& setter : kSetters) {
+            unsigned slot = SlotOf(PackWord(setter.name), multiplier);
+            clash = clash || taken[slot];
+            taken[slot] = true;
+        }
+        if (!clash) return multiplier;
+    }
+}
+constexpr std::uint64_t kMultiplier = FindMultiplier();
+
+struct SlotTable {
+    Slot slots[1 << kSlotBits];
 };
+constexpr SlotTable MakeSlots() {
+    SlotTable table{};
+    for (const Setter& setter : kSetters)
+        table.slots[SlotOf(PackWord(setter.name), kMultiplier)] = {PackWord(setter.name), setter.field,
+                                                                   setter.negated};
+    return table;
+}
+constexpr SlotTable kSlots = MakeSlots();
 
 }  // namespace
 
+// Names of other integer keywords (the dropped ones) find no field.
 void setIntVar(Record& r, std::string_view name, std::int32_t value) {
-    std::uint64_t packed = Pack(name);
-    for (const Key& key : kKeys) {
-        if (key.name != packed) continue;
-        if (key.rule == Rule::stored) r.*key.field = value;
-        // The negation wraps like the value did.
-        if (key.rule == Rule::negated)
-            r.*key.field = static_cast<std::int32_t>(0u - static_cast<std::uint32_t>(value));
-        return;
-    }
+    std::uint64_t word = PackWord(name);
+    const Slot& slot = kSlots.slots[SlotOf(word, kMultiplier)];
+    if (slot.name != word || word == 0) return;
+    // The negation wraps like the value did.
+    r.*slot.field = slot.negated ? static_cast<std::int32_t>(0u - static_cast<std::uint32_t>(value)) : value;
 }
 
 }  // namespace zelreport

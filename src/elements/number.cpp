@@ -21,11 +21,6 @@ bool IsCSpace(unsigned char b) {
     return b == ' ' || (b >= '\t' && b <= '\r');
 }
 
-// 10^0 to 10^22: the powers of ten a double holds exactly.
-constexpr int kMaxExactPower = 22;
-constexpr double kExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                   1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-static_assert(std::size(kExactPowers) == kMaxExactPower + 1);
 constexpr int kMaxDigits = 19;  // still fits a uint64
 constexpr std::uint64_t kMaxExactMantissa = std::uint64_t{1} << 53;
 constexpr int kMaxExponentValue = 100000;
@@ -80,7 +75,7 @@ const char* ParsePlainFloat(const char* first, const char* last, float& value) {
         if (mantissa > kMaxExactMantissa || exponent < -kMaxExactPower || exponent > kMaxExactPower)
             return nullptr;
         double m = static_cast<double>(mantissa);
-        magnitude = exponent < 0 ? m / kExactPowers[-exponent] : m * kExactPowers[exponent];
+        magnitude = exponent < 0 ? m / kExactPowersOfTen[-exponent] : m * kExactPowersOfTen[exponent];
         if ((std::bit_cast<std::uint64_t>(magnitude) & kDroppedBits) == kHalfway) return nullptr;
     }
     // The magnitude is never negative: setting the sign bit negates it,

@@ -3,6 +3,7 @@
 // streams in, so only the numbers are kept (4 bytes each).
 #include "elements/elements.h"
 #include "elements/number.h"
+#include "elements/short_number.h"
 #include "elements/text_rules.h"
 #include "reader/context.h"
 
@@ -22,6 +23,12 @@ public:
     // has ended it.
     bool open() const { return started_ && !ended_; }
     bool pending_empty() const { return ctx_.token.empty(); }
+
+    // Counts a byte as stored, and begins the text with it.
+    void Begin() {
+        stored_any_ = true;
+        if (!started_ && !ended_) Start();
+    }
 
     // One byte of the text, as the reading rules give it.
     void Store(unsigned char b) {
@@ -97,20 +104,28 @@ void TakeTokenRun(Scanner& in, ValuesSink& sink) {
     in.ResumeAt(q);
 }
 
-// Reads the number that starts at `q` if it is simple and ends there.
-const char* ParseSimpleToken(const char* q, const char* end, float& value) {
+// Reads a plain number that starts at `q` and surely ends its token.
+const char* ParsePlainToken(const char* q, const char* end, float& value) {
     const char* r = ParsePlainFloat(q, end, value);
     return r && r < end && EndsToken(r, end) ? r : nullptr;
 }
 
-const char* ParseSimpleToken(const char* q, const char* end, std::int32_t& value) {
+const char* ParsePlainToken(const char* q, const char* end, std::int32_t& value) {
     const char* r = ParsePlainInt(q, end, value);
     return r && r < end && EndsToken(r, end) ? r : nullptr;
 }
 
+inline const char* ParseShortToken(const char* q, const char* end, float& value) {
+    return ParseShortFloat(q, end, value);
+}
+
+inline const char* ParseShortToken(const char* q, const char* end, std::int32_t& value) {
+    return ParseShortInt(q, end, value);
+}
+
 // Skips the separators between two tokens: blanks, tabs, and line feeds
 // that the next line continues with a blank.
-const char* SkipSeparators(const char* q, const char* end) {
+inline const char* SkipSeparators(const char* q, const char* end) {
     while (q < end) {
         if (*q == ' ' || *q == '\t')
             ++q;
@@ -122,35 +137,57 @@ const char* SkipSeparators(const char* q, const char* end) {
     return q;
 }
 
-// Converts the simple tokens that follow one another from the look-ahead
-// byte on, straight from the block, with the separators between them.
-// Stops before anything else, with `c` on it, and returns false when not
-// even the first token was simple.
+// Converts short numbers and the separators after them from `q` on,
+// writing the values at `out` up to `out_end`, while the block leaves room
+// to look at a whole short number. Returns where it stopped.
 template <typename T>
-bool TakeSimpleTokens(Scanner& in, ValuesSink& sink) {
+const char* ConvertShortNumbers(const char* q, const char* end, T*& out, T* out_end) {
+    while (end - q > kShortNumberReach && out < out_end) {
+        T value;
+        const char* r = ParseShortToken(q, end, value);
+        if (!r) break;
+        *out++ = value;
+        q = SkipSeparators(r, end);
+        if (!IsTokenByte(static_cast<unsigned char>(*q))) break;
+    }
+    return q;
+}
+
+// Converts the simple tokens that follow one another from the look-ahead
+// byte on, straight from the block, with the separators between them:
+// short numbers in place in the array, others one by one. Stops before
+// anything else, with `c` on it, and returns false when not even the first
+// token was simple.
+template <typename T>
+bool TakeSimpleTokens(Scanner& in, DataArray<T>& data) {
     const char* q = in.Here();
     const char* const end = in.end;
-    bool converted = false;
+    const std::size_t before = data.size();
     for (;;) {
+        std::span<T> room = data.Spare();
+        T* out = room.data();
+        q = ConvertShortNumbers(q, end, out, out + room.size());
+        data.Commit(static_cast<std::size_t>(out - room.data()));
+        if (q == end || !IsTokenByte(static_cast<unsigned char>(*q))) break;
+        if (out == room.data() + room.size()) continue;
         T value;
-        const char* r = ParseSimpleToken(q, end, value);
+        const char* r = ParsePlainToken(q, end, value);
         if (!r) break;
-        sink.Append(value);
-        converted = true;
+        data.push_back(value);
         q = SkipSeparators(r, end);
         if (q == end || !IsTokenByte(static_cast<unsigned char>(*q))) break;
     }
     in.ResumeAt(q);
-    return converted;
+    return data.size() != before;
 }
 
-bool TakeSimpleTokens(Scanner& in, ValuesSink& sink) {
+bool TakeSimpleTokens(Scanner& in, ValuesSink& sink, Record& record) {
     if (!sink.pending_empty()) return false;
     switch (sink.kind()) {
         case DataKind::floats:
-            return TakeSimpleTokens<float>(in, sink);
+            return TakeSimpleTokens(in, record.floatdata);
         case DataKind::ints:
-            return TakeSimpleTokens<std::int32_t>(in, sink);
+            return TakeSimpleTokens(in, record.intdata);
         case DataKind::none:
             break;
     }
@@ -173,12 +210,18 @@ void ParseValues(Context& ctx, std::string_view) {
             // End of input is no byte to store; nor is the "<" of an
             // empty element's closing tag.
             if (in.c == kEndOfInput || (in.c == '<' && !sink.stored_any())) break;
+            // A token byte begins the text and its token; the token readers
+            // take it from there.
+            if (IsTokenByte(static_cast<unsigned char>(in.c))) {
+                sink.Begin();
+                continue;
+            }
             sink.Store(static_cast<unsigned char>(in.c));
             in.AdvanceChar();
             continue;
         }
         if (IsTokenByte(static_cast<unsigned char>(in.c)) && sink.open()) {
-            if (!TakeSimpleTokens(in, sink)) TakeTokenRun(in, sink);
+            if (!TakeSimpleTokens(in, sink, ctx.record)) TakeTokenRun(in, sink);
             continue;
         }
         sink.Store(static_cast<unsigned char>(in.c));

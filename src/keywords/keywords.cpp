@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "keywords/keywords.h"
 
-#include <array>
+#include <cstring>
+
+#include "reader/sweep.h"
 
 namespace zelreport {
 
@@ -17,45 +19,83 @@ constexpr std::array<unsigned char, 256> kUpper = MakeUpper();
 
 }  // namespace
 
-// Two bytes per step (h * 31^2 + b0 * 31 + b1, wrapping like the one-byte
-// form) halve the chain of dependent multiplies; every name is looked up.
+// Every name is hashed once per install; lookups go through the index.
 unsigned hash(std::string_view name) {
     std::uint32_t h = 0;
-    std::size_t i = 0;
-    for (; i + 1 < name.size(); i += 2) {
-        std::uint32_t b0 = kUpper[static_cast<unsigned char>(name[i])];
-        std::uint32_t b1 = kUpper[static_cast<unsigned char>(name[i + 1])];
-        h = h * (31u * 31u) + (b0 * 31u + b1);
-    }
-    if (i < name.size()) h = h * 31u + kUpper[static_cast<unsigned char>(name[i])];
+    for (char b : name) h = h * 31u + kUpper[static_cast<unsigned char>(b)];
     return h % kHashBuckets;
+}
+
+PackedName Pack(std::string_view name) {
+    char padded[kPackedBytes] = {};
+    std::memcpy(padded, name.data(), std::min(name.size(), kPackedBytes));
+    return PackPadded(padded, name.size());
+}
+
+PackedName PackPadded(const char* text, std::size_t length) {
+    PackedName packed;
+    packed.length = length;
+    std::size_t head = std::min<std::size_t>(length, 8), tail = std::min<std::size_t>(length, 16) - head;
+    // Shifting by 64 would be undefined: a zero mask comes from the size.
+    packed.words[0] = Load8(text) & (~std::uint64_t{0} >> ((64 - 8 * head) & 63)) * (head != 0);
+    packed.words[1] = Load8(text + 8) & (~std::uint64_t{0} >> ((64 - 8 * tail) & 63)) * (tail != 0);
+    return packed;
 }
 
 namespace {
 
-// True when the zero-terminated `keyword` is exactly `name`, read without
-// measuring the keyword first.
-bool SameName(const char* keyword, std::string_view name) {
-    for (std::size_t i = 0; i < name.size(); ++i)
-        if (keyword[i] == '\0' || keyword[i] != name[i]) return false;
-    return keyword[name.size()] == '\0';
+// Names compare byte for byte: case matters here although it does not
+// for the hash. The first sixteen bytes compare as two words.
+bool Same(const KeywordEntry& entry, const PackedName& packed, std::string_view name) {
+    return entry.packed == packed &&
+           (name.size() <= kPackedBytes || std::memcmp(entry.name + kPackedBytes, name.data() + kPackedBytes,
+                                                       name.size() - kPackedBytes) == 0);
 }
 
 }  // namespace
 
-// Names compare byte for byte: case matters here although it does not
-// for the hash.
-KeywordEntry* KeywordTable::lookup(std::string_view name) const {
+KeywordEntry* KeywordTable::Walk(const PackedName& packed, std::string_view name) const {
     for (KeywordEntry* e = hashtable_[hash(name)]; e; e = e->next)
-        if (SameName(e->name, name)) return e;
+        if (Same(*e, packed, name)) return e;
     return nullptr;
 }
 
+void KeywordTable::BuildIndex() const {
+    constexpr int kTries = 1000;
+    std::uint64_t multiplier = 0x9E3779B97F4A7C15;
+    for (int attempt = 0; attempt < kTries; ++attempt, multiplier = multiplier * 6364136223846793005u + 2) {
+        multiplier_ = multiplier;
+        index_.fill(nullptr);
+        shared_.fill(false);
+        bool clash = false;
+        for (const auto& entry : entries_) {
+            unsigned slot = IndexSlot(entry->packed.words[0]);
+            shared_[slot] = shared_[slot] || index_[slot];
+            clash = clash || shared_[slot];
+            index_[slot] = entry.get();
+        }
+        if (!clash) return;
+    }
+}
+
+KeywordEntry* KeywordTable::Find(const PackedName& packed, std::string_view name) const {
+    if (!multiplier_) BuildIndex();
+    unsigned slot = IndexSlot(packed.words[0]);
+    if (shared_[slot]) return Walk(packed, name);
+    KeywordEntry* candidate = index_[slot];
+    return candidate && Same(*candidate, packed, name) ? candidate : nullptr;
+}
+
+KeywordEntry* KeywordTable::lookup(std::string_view name) const {
+    return Find(Pack(name), name);
+}
+
 KeywordEntry* KeywordTable::install(const char* name, ElementHandler handler) {
-    KeywordEntry* e = lookup(name);
+    KeywordEntry* e = Walk(Pack(name), name);
     if (!e) {
+        multiplier_ = 0;
         KeywordEntry*& head = hashtable_[hash(name)];
-        entries_.push_back(std::make_unique<KeywordEntry>(KeywordEntry{name, handler, head}));
+        entries_.push_back(std::make_unique<KeywordEntry>(KeywordEntry{name, handler, head, Pack(name)}));
         e = head = entries_.back().get();
     }
     e->handler = handler;

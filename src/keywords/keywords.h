@@ -16,10 +16,23 @@ using ElementHandler = void (*)(Context& ctx, std::string_view name);
 
 constexpr std::size_t kHashBuckets = 101;
 
+// A name's first sixteen bytes as two words, zero beyond its end, and its
+// length: two names of up to sixteen bytes are equal when these are.
+struct PackedName {
+    std::uint64_t words[2] = {0, 0};
+    std::size_t length = 0;
+    bool operator==(const PackedName&) const = default;
+};
+constexpr std::size_t kPackedBytes = sizeof PackedName::words;
+PackedName Pack(std::string_view name);
+// The same from `text`, which has sixteen bytes to load whatever `length`.
+PackedName PackPadded(const char* text, std::size_t length);
+
 struct KeywordEntry {
     const char* name;  // points at the text it was installed with
     ElementHandler handler;
     KeywordEntry* next;
+    PackedName packed;  // `name`, for comparing in two word loads
 };
 
 struct KeywordRow {
@@ -34,11 +47,27 @@ class KeywordTable {
 public:
     KeywordEntry* lookup(std::string_view name) const;
     KeywordEntry* install(const char* name, ElementHandler handler);
+    // lookup, with the name already packed.
+    KeywordEntry* Find(const PackedName& packed, std::string_view name) const;
     const KeywordEntry* bucket(unsigned index) const { return hashtable_[index]; }
 
 private:
+    static constexpr int kIndexBits = 7;
+    unsigned IndexSlot(std::uint64_t first_word) const {
+        return static_cast<unsigned>((first_word * multiplier_) >> (64 - kIndexBits));
+    }
+    void BuildIndex() const;
+    KeywordEntry* Walk(const PackedName& packed, std::string_view name) const;
+
     std::array<KeywordEntry*, kHashBuckets> hashtable_{};
     std::vector<std::unique_ptr<KeywordEntry>> entries_;
+    // Every installed name by its first eight bytes, with a multiplier
+    // that gives each one a slot of its own, so that a lookup goes straight
+    // to its only candidate; a slot shared all the same sends the lookup
+    // along the chain. Built on the first lookup after an install.
+    mutable std::array<KeywordEntry*, std::size_t{1} << kIndexBits> index_{};
+    mutable std::array<bool, std::size_t{1} << kIndexBits> shared_{};
+    mutable std::uint64_t multiplier_ = 0;  // 0 until built
 };
 
 unsigned hash(std::string_view name);

@@ -3,6 +3,7 @@
 // table, the current record and the report output.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -19,6 +20,8 @@ namespace zelreport {
 constexpr std::size_t MAX_SIZE = 8192000;
 // Element names are cut at this many bytes.
 constexpr std::size_t kMaxNameLength = 200;
+// Room for a name and two word loads past its end.
+using NameBuffer = std::array<char, kMaxNameLength + 16>;
 
 struct Context {
     Scanner in;

@@ -2,8 +2,11 @@
 // The document loop: read an element name, look it up, run its handler.
 #include <algorithm>
 #include <array>
+#include <cstring>
+#include <optional>
 
 #include "reader/context.h"
+#include "reader/sweep.h"
 #include "record/report.h"
 
 namespace zelreport {
@@ -31,17 +34,78 @@ constexpr std::array<bool, 256> MakeNameStops() {
 }
 constexpr std::array<bool, 256> kNameStops = MakeNameStops();
 
+// Marks the bytes of `word` that a name sweep stops at.
+inline std::uint64_t NameStops(std::uint64_t word) {
+    return BytesEqual(word, '<') | BytesEqual(word, '>') | ZeroBytes(word);
+}
+
+// True when `text`, in a buffer with room for a word load past its end,
+// holds `byte`.
+bool HasByte(std::string_view text, unsigned char byte) {
+    for (std::size_t i = 0; i < text.size(); i += 8) {
+        std::uint64_t found = BytesEqual(Load8(text.data() + i), byte);
+        if (text.size() - i < 8) found &= (std::uint64_t{1} << (8 * (text.size() - i))) - 1;
+        if (found) return true;
+    }
+    return false;
+}
+
+// A name as the loop tests it: its bytes up to the first zero byte, and
+// whether they hold a "/".
+struct Name {
+    std::string_view text;
+    bool has_slash = false;
+};
+
+// The bytes of a word before place `count` (0 to 8).
+inline std::uint64_t BytesBefore(int count) {
+    return count == 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * count)) - 1;
+}
+
+// The usual name: under sixteen bytes, no zero byte, inside the block
+// with room for two word loads. Read with those two loads.
+std::optional<Name> ReadShortName(Scanner& in, NameBuffer& buffer) {
+    if (in.c == kEndOfInput || in.end - in.Here() < 16) return std::nullopt;
+    const char* q = in.Here();
+    std::uint64_t first = Load8(q), second = Load8(q + 8);
+    std::uint64_t stops = NameStops(first);
+    int length = stops ? FirstMarked(stops) : 8 + FirstMarked(NameStops(second) | std::uint64_t{1} << 63);
+    if (length == 15 || q[length] == '\0') return std::nullopt;
+    std::memcpy(buffer.data(), &first, sizeof first);
+    std::memcpy(buffer.data() + 8, &second, sizeof second);
+    std::uint64_t slashes = (BytesEqual(first, '/') & BytesBefore(std::min(length, 8))) |
+                            (BytesEqual(second, '/') & BytesBefore(std::max(length - 8, 0)));
+    in.ResumeAt(q + length);
+    return Name{{buffer.data(), static_cast<std::size_t>(length)}, slashes != 0};
+}
+
 // Reads a name up to ">", "<" or end of input, at most kMaxNameLength
 // bytes; the byte that stopped it stays in `c`. Tests on a name see it
 // only up to its first zero byte.
-std::string_view ReadName(Scanner& in, char (&buffer)[kMaxNameLength]) {
+Name ReadName(Scanner& in, NameBuffer& buffer) {
+    if (in.c == '<' || in.c == '/' || in.c == '>') in.AdvanceChar();
+    if (std::optional<Name> name = ReadShortName(in, buffer)) return *name;
     std::size_t length = 0;
     std::size_t visible = kMaxNameLength;  // shortened at the first zero byte
-    if (in.c == '<' || in.c == '/' || in.c == '>') in.AdvanceChar();
     while (in.c != '>' && in.c != '<' && in.c != kEndOfInput && length < kMaxNameLength) {
-        // Take the name from the block in one sweep, up to its end, the
-        // block's end or the length limit.
         const char* q = in.Here();
+        // Eight bytes at a time while the block and the limit allow,
+        // then byte by byte, up to the name's end, the block's end or
+        // the length limit.
+        while (in.end - q >= 8 && length + 8 <= kMaxNameLength) {
+            std::uint64_t word = Load8(q);
+            std::memcpy(buffer.data() + length, &word, sizeof word);
+            std::uint64_t stops = NameStops(word);
+            if (stops == 0) {
+                q += 8, length += 8;
+                continue;
+            }
+            int run = FirstMarked(stops);
+            q += run, length += static_cast<std::size_t>(run);
+            if (*q != '\0') break;
+            visible = std::min(visible, length);
+            ++q, ++length;
+        }
         const char* limit = q + std::min<std::ptrdiff_t>(in.end - q, kMaxNameLength - length);
         for (; q < limit; ++q) {
             unsigned char b = static_cast<unsigned char>(*q);
@@ -53,7 +117,9 @@ std::string_view ReadName(Scanner& in, char (&buffer)[kMaxNameLength]) {
         }
         in.ResumeAt(q);
     }
-    return {buffer, std::min(visible, length)};
+    Name name{{buffer.data(), std::min(visible, length)}};
+    name.has_slash = HasByte(name.text, '/');
+    return name;
 }
 
 constexpr std::string_view kEmptyNameMessage = "ParseConfigFile(), found name is empty \n";
@@ -65,18 +131,18 @@ void ParseConfigFile(Context& ctx) {
     InitConfig(ctx);
     in.AdvanceChar();
     const KeywordEntry* entry = nullptr;
-    char buffer[kMaxNameLength];
+    NameBuffer buffer;
     while (in.c != kEndOfInput) {
         if (in.c == '/') NextProperty(in);
-        std::string_view name = ReadName(in, buffer);
+        auto [name, has_slash] = ReadName(in, buffer);
         if (in.read_failed) return;
         if (name.size() > 1) {
-            if (name.find('/') != std::string_view::npos && name != "/zelrecord") {
+            if (has_slash && name != "/zelrecord") {
                 entry = nullptr;
                 if (name == "/orv-standard-file") return;
                 NextProperty(in);
             } else {
-                entry = ctx.keywords.lookup(name);
+                entry = ctx.keywords.Find(PackPadded(name.data(), name.size()), name);
             }
         }
         if (entry) {

@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "reader/sweep.h"
+
 namespace zelreport {
 
 bool Output::Flush() {
@@ -57,20 +59,53 @@ void SkipToTag(Scanner& in) {
     }
 }
 
+namespace {
+
+// The first line feed or carriage return at or after `q`, or `end`.
+const char* FindLineBreak(const char* q, const char* end) {
+    for (; end - q >= 8; q += 8) {
+        std::uint64_t word = Load8(q);
+        if (std::uint64_t found = BytesEqual(word, '\n') | BytesEqual(word, '\r'))
+            return q + FirstMarked(found);
+    }
+    while (q < end && *q != '\n' && *q != '\r') ++q;
+    return q;
+}
+
+// Opens the next line: the bytes the loop skips there.
+bool OpensLine(int ch) {
+    return ch == ' ' || ch == '\t' || ch == '<' || ch == '/';
+}
+
+// The usual case inside the block: a line feed followed by a line that
+// does not begin with a blank. Returns false, having moved nothing, for
+// anything else.
+bool NextLineInBlock(Scanner& in) {
+    constexpr std::ptrdiff_t kRoom = 64;
+    if (in.c == kEndOfInput || in.end - in.Here() < kRoom) return false;
+    const char* q = FindLineBreak(in.Here(), in.end - kRoom / 2);
+    if (*q != '\n' || q[1] == ' ') return false;
+    ++q;
+    const char* limit = in.end - 1;
+    while (q < limit && OpensLine(static_cast<unsigned char>(*q))) ++q;
+    in.ResumeAt(q);
+    return true;
+}
+
+}  // namespace
+
 // Drops the rest of the line, and every following line that begins with
 // a space, then skips the blanks, tabs, "<" and "/" that open the next
 // line, so a closing tag there reads as the bare element name.
 int NextProperty(Scanner& in) {
+    if (NextLineInBlock(in)) return in.c;
     do {
-        while (in.c != '\n' && in.c != '\r' && in.c != kEndOfInput) {
-            const char* q = in.Here();
-            while (q < in.end && *q != '\n' && *q != '\r') ++q;
-            in.ResumeAt(q);
-        }
+        while (in.c != '\n' && in.c != '\r' && in.c != kEndOfInput)
+            in.ResumeAt(FindLineBreak(in.Here(), in.end));
         if (in.c == '\r') in.AdvanceChar();
         if (in.c == '\n') in.AdvanceChar();
     } while (in.c == ' ');
-    while (in.c == ' ' || in.c == '\t' || in.c == '<' || in.c == '/') in.AdvanceChar();
+    while (OpensLine(in.c)) in.AdvanceChar();
     return in.c;
 }
 

@@ -24,6 +24,13 @@ public:
         data_[size_++] = value;
     }
     void clear() { size_ = 0; }
+    // Room for values written in place, past the current ones (never
+    // empty); Commit counts the first `count` of them in.
+    std::span<T> Spare() {
+        if (size_ == capacity_) Grow();
+        return {data_ + size_, capacity_ - size_};
+    }
+    void Commit(std::size_t count) { size_ += count; }
     // Empties the array for the next record.
     void Release() {
         size_ = 0;

@@ -1,0 +1,40 @@
+// SPDX-License-Identifier: MIT
+// Looking at eight input bytes at a time: loads and exact byte matches.
+#pragma once
+
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
+namespace zelreport {
+
+// Eight bytes from `q`, the first in the lowest byte.
+inline std::uint64_t Load8(const char* q) {
+    std::uint64_t word;
+    std::memcpy(&word, q, sizeof word);
+    return word;
+}
+
+constexpr std::uint64_t kEveryByte = 0x0101010101010101;
+constexpr std::uint64_t kLow7Bits = 0x7F7F7F7F7F7F7F7F;
+constexpr std::uint64_t kHighBits = 0x8080808080808080;
+
+// Bit 7 of the first byte of `word` that is zero, and maybe of bytes after
+// it (a borrow runs on from a zero byte), never of a byte before it: so
+// the first mark is exact, and a mark among the first n bytes means a
+// zero byte among them.
+inline std::uint64_t ZeroBytes(std::uint64_t word) {
+    return (word - kEveryByte) & ~word & kHighBits;
+}
+
+// Bit 7 of the first byte of `word` equal to `byte`, as above.
+inline std::uint64_t BytesEqual(std::uint64_t word, unsigned char byte) {
+    return ZeroBytes(word ^ (kEveryByte * byte));
+}
+
+// The place of the first byte marked in a non-zero mask of the above.
+inline int FirstMarked(std::uint64_t mask) {
+    return std::countr_zero(mask) / 8;
+}
+
+}  // namespace zelreport
