@@ -3,6 +3,7 @@
 
 #include "elements/digits.h"
 #include "elements/elements.h"
+#include "keywords/keywords.h"
 #include "reader/context.h"
 
 namespace zelreport {
@@ -52,11 +53,16 @@ struct Slot {
     bool negated = false;
 };
 
+// A name of up to eight bytes as one word; 0 for a longer one.
 constexpr std::uint64_t PackWord(std::string_view name) {
-    std::uint64_t word = 0;
-    for (std::size_t i = 0; i < name.size() && i < 8; ++i)
-        word |= std::uint64_t{static_cast<unsigned char>(name[i])} << (8 * i);
-    return name.size() <= 8 ? word : 0;
+    if (name.size() > 8) return 0;
+    if (std::is_constant_evaluated()) {
+        std::uint64_t word = 0;
+        for (std::size_t i = 0; i < name.size(); ++i)
+            word |= std::uint64_t{static_cast<unsigned char>(name[i])} << (8 * i);
+        return word;
+    }
+    return Pack(name).words[0];
 }
 
 constexpr int kSlotBits = 6;

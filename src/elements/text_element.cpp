@@ -5,8 +5,26 @@
 #include "elements/elements.h"
 #include "elements/text_rules.h"
 #include "reader/context.h"
+#include "reader/sweep.h"
 
 namespace zelreport {
+
+namespace {
+
+// The first byte at or after `q` that a text element's reading looks at:
+// "<", ">", a carriage return or a line feed; or `end`.
+const char* FindTextStop(const char* q, const char* end) {
+    for (; end - q >= 8; q += 8) {
+        std::uint64_t word = Load8(q);
+        std::uint64_t stops =
+            BytesEqual(word, '<') | BytesEqual(word, '>') | BytesEqual(word, '\r') | BytesEqual(word, '\n');
+        if (stops) return q + FirstMarked(stops);
+    }
+    while (q < end && *q != '<' && *q != '>' && *q != '\r' && *q != '\n') ++q;
+    return q;
+}
+
+}  // namespace
 
 // Reads the content up to the next "<". A line break ends it unless the
 // next line begins with a space, which continues it; a ">" after the
@@ -29,6 +47,13 @@ void ParseString(Context& ctx, std::string_view name) {
         }
         text += static_cast<char>(in.c);
         in.AdvanceChar();
+        // The bytes that need no test follow in one sweep.
+        if (in.c != kEndOfInput) {
+            const char* q = in.Here();
+            const char* stop = FindTextStop(q, q + std::min<std::size_t>(in.end - q, MAX_SIZE - text.size()));
+            text.append(q, stop);
+            in.ResumeAt(stop);
+        }
     }
     // A zero byte ends the text.
     std::string_view content(text.data(), std::min(text.size(), std::strlen(text.c_str())));

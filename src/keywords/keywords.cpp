@@ -27,9 +27,12 @@ unsigned hash(std::string_view name) {
 }
 
 PackedName Pack(std::string_view name) {
-    char padded[kPackedBytes] = {};
-    std::memcpy(padded, name.data(), std::min(name.size(), kPackedBytes));
-    return PackPadded(padded, name.size());
+    PackedName packed;
+    packed.length = name.size();
+    packed.words[0] = LoadUpTo8(name.data(), std::min<std::size_t>(name.size(), 8));
+    if (name.size() > 8)
+        packed.words[1] = LoadUpTo8(name.data() + 8, std::min(name.size(), kPackedBytes) - 8);
+    return packed;
 }
 
 PackedName PackPadded(const char* text, std::size_t length) {

@@ -55,6 +55,7 @@ bool HasByte(std::string_view text, unsigned char byte) {
 struct Name {
     std::string_view text;
     bool has_slash = false;
+    PackedName packed;  // for the keyword lookup
 };
 
 // The bytes of a word before place `count` (0 to 8).
@@ -73,10 +74,18 @@ std::optional<Name> ReadShortName(Scanner& in, NameBuffer& buffer) {
     if (length == 15 || q[length] == '\0') return std::nullopt;
     std::memcpy(buffer.data(), &first, sizeof first);
     std::memcpy(buffer.data() + 8, &second, sizeof second);
-    std::uint64_t slashes = (BytesEqual(first, '/') & BytesBefore(std::min(length, 8))) |
-                            (BytesEqual(second, '/') & BytesBefore(std::max(length - 8, 0)));
+    Name name;
+    name.text = {buffer.data(), static_cast<std::size_t>(length)};
+    name.packed.length = name.text.size();
+    name.packed.words[0] = first & BytesBefore(std::min(length, 8));
+    std::uint64_t slashes = BytesEqual(name.packed.words[0], '/') & BytesBefore(std::min(length, 8));
+    if (length > 8) {
+        name.packed.words[1] = second & BytesBefore(length - 8);
+        slashes |= BytesEqual(name.packed.words[1], '/') & BytesBefore(length - 8);
+    }
+    name.has_slash = slashes != 0;
     in.ResumeAt(q + length);
-    return Name{{buffer.data(), static_cast<std::size_t>(length)}, slashes != 0};
+    return name;
 }
 
 // Reads a name up to ">", "<" or end of input, at most kMaxNameLength
@@ -117,8 +126,10 @@ Name ReadName(Scanner& in, NameBuffer& buffer) {
         }
         in.ResumeAt(q);
     }
-    Name name{{buffer.data(), std::min(visible, length)}};
+    Name name;
+    name.text = {buffer.data(), std::min(visible, length)};
     name.has_slash = HasByte(name.text, '/');
+    name.packed = PackPadded(name.text.data(), name.text.size());
     return name;
 }
 
@@ -134,7 +145,7 @@ void ParseConfigFile(Context& ctx) {
     NameBuffer buffer;
     while (in.c != kEndOfInput) {
         if (in.c == '/') NextProperty(in);
-        auto [name, has_slash] = ReadName(in, buffer);
+        auto [name, has_slash, packed] = ReadName(in, buffer);
         if (in.read_failed) return;
         if (name.size() > 1) {
             if (has_slash && name != "/zelrecord") {
@@ -142,12 +153,12 @@ void ParseConfigFile(Context& ctx) {
                 if (name == "/orv-standard-file") return;
                 NextProperty(in);
             } else {
-                entry = ctx.keywords.Find(PackPadded(name.data(), name.size()), name);
+                entry = ctx.keywords.Find(packed, name);
             }
         }
         if (entry) {
             if (name.size() <= 1) {
-                ctx.out.text += kEmptyNameMessage;
+                ctx.out.Append(kEmptyNameMessage);
                 ctx.out.FlushIfFull();
             } else {
                 entry->handler(ctx, name);

@@ -10,8 +10,8 @@ namespace zelreport {
 
 bool Output::Flush() {
     if (failed) return false;
-    if (!text.empty() && handlers && handlers->output && !handlers->output(text)) failed = true;
-    text.clear();
+    if (size_ != 0 && handlers && handlers->output && !handlers->output(text())) failed = true;
+    size_ = 0;
     return !failed;
 }
 
@@ -32,15 +32,6 @@ int Scanner::GetC() {
     p = block.get();
     end = p + n;
     return static_cast<unsigned char>(*p++);
-}
-
-bool IsWhite(int ch) {
-    return ch == ' ';
-}
-
-int SkipWhite(Scanner& in) {
-    while (IsWhite(in.c)) in.AdvanceChar();
-    return in.c;
 }
 
 // Moves to the "<" of the next tag, a block at a time. The tag is usually
@@ -81,14 +72,16 @@ bool OpensLine(int ch) {
 // does not begin with a blank. Returns false, having moved nothing, for
 // anything else.
 bool NextLineInBlock(Scanner& in) {
-    constexpr std::ptrdiff_t kRoom = 64;
-    if (in.c == kEndOfInput || in.end - in.Here() < kRoom) return false;
-    const char* q = FindLineBreak(in.Here(), in.end - kRoom / 2);
-    if (*q != '\n' || q[1] == ' ') return false;
+    if (in.c == kEndOfInput) return false;
+    const char* q = FindLineBreak(in.Here(), in.end);
+    // The line feed, the byte after it and the byte after the openers
+    // must all be in the block.
+    if (in.end - q < 3 || *q != '\n' || q[1] == ' ') return false;
     ++q;
     const char* limit = in.end - 1;
     while (q < limit && OpensLine(static_cast<unsigned char>(*q))) ++q;
     in.ResumeAt(q);
+    while (OpensLine(in.c)) in.AdvanceChar();  // openers up to the block's end
     return true;
 }
 

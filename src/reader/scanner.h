@@ -58,8 +58,15 @@ struct Scanner {
     int GetC();
 };
 
-bool IsWhite(int ch);
-int SkipWhite(Scanner& in);
+inline bool IsWhite(int ch) {
+    return ch == ' ';
+}
+
+inline int SkipWhite(Scanner& in) {
+    while (IsWhite(in.c)) in.AdvanceChar();
+    return in.c;
+}
+
 void SkipToTag(Scanner& in);
 int NextProperty(Scanner& in);
 

@@ -15,6 +15,21 @@ inline std::uint64_t Load8(const char* q) {
     return word;
 }
 
+// Loads `size` bytes (0 to 8) from `p` into the low end of a word, zero
+// above them, reading no byte outside them: two loads that overlap where
+// they must.
+inline std::uint64_t LoadUpTo8(const char* p, std::size_t size) {
+    if (size >= 4) {
+        std::uint32_t low, high;
+        std::memcpy(&low, p, sizeof low);
+        std::memcpy(&high, p + size - 4, sizeof high);
+        return low | std::uint64_t{high} << (8 * (size - 4));
+    }
+    if (size == 0) return 0;
+    auto byte = [p](std::size_t i) { return std::uint64_t{static_cast<unsigned char>(p[i])} << (8 * i); };
+    return byte(0) | byte(size / 2) | byte(size - 1);
+}
+
 constexpr std::uint64_t kEveryByte = 0x0101010101010101;
 constexpr std::uint64_t kLow7Bits = 0x7F7F7F7F7F7F7F7F;
 constexpr std::uint64_t kHighBits = 0x8080808080808080;

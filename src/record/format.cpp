@@ -2,50 +2,87 @@
 // Number spellings of the report, identical to printf's "%d" and "%f".
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
 #include "record/report.h"
 
 namespace zelreport {
 
-void AppendInt(std::int32_t value, std::string& out) {
-    char text[16];
-    auto result = std::to_chars(text, text + sizeof text, value);
-    out.append(text, result.ptr);
+namespace {
+
+// "00" to "99", so that digits are written two at a time.
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// Writes the decimal digits of `value` ending at `end`, backwards, with at
+// least `min_digits` digits; returns the first.
+char* WriteDigitsBackwards(std::uint64_t value, int min_digits, char* end) {
+    char* p = end;
+    while (value >= 100 || min_digits > 2) {
+        p -= 2;
+        std::memcpy(p, kDigitPairs + 2 * (value % 100), 2);
+        value /= 100;
+        min_digits -= 2;
+    }
+    if (value >= 10 || min_digits == 2) {
+        p -= 2;
+        std::memcpy(p, kDigitPairs + 2 * value, 2);
+    } else {
+        *--p = static_cast<char>('0' + value);
+    }
+    return p;
 }
 
-void AppendFixed6(double value, std::string& out) {
-    if (std::isnan(value)) {
-        out += std::signbit(value) ? "-nan" : "nan";
-        return;
-    }
-    if (std::isinf(value)) {
-        out += value < 0 ? "-inf" : "inf";
-        return;
-    }
-    // A float times 10^6 is exact in a double (24 + 20 bits), so rounding
-    // it to an integer (ties to even, as printf does) gives the six
-    // decimals directly while it stays well inside 64 bits.
-    constexpr double kMicro = 1e6;
+// Writes `text` at `out` and returns its end.
+char* Write(std::string_view text, char* out) {
+    std::memcpy(out, text.data(), text.size());
+    return out + text.size();
+}
+
+}  // namespace
+
+char* WriteInt(std::int32_t value, char* out) {
+    return std::to_chars(out, out + kMaxIntChars, value).ptr;
+}
+
+char* WriteFixed6(float single, char* out) {
+    double value = single;
+    if (std::isnan(value)) return Write(std::signbit(value) ? "-nan" : "nan", out);
+    if (std::isinf(value)) return Write(value < 0 ? "-inf" : "inf", out);
+    // Below 2^23 a float times 10^6 is exact in a double (24 + 20 bits)
+    // and below 2^52, where adding and taking away 2^52 rounds it to an
+    // integer, ties to even, as printf does; from 2^23 on a float is a
+    // whole number. Either way the six decimals come out of one integer
+    // while it stays inside 64 bits.
+    constexpr double kWholeFrom = 8388608.0;               // 2^23
+    constexpr double kRoundingShift = 4503599627370496.0;  // 2^52
     constexpr double kFastLimit = 1e12;
-    if (std::fabs(value) < kFastLimit && static_cast<double>(static_cast<float>(value)) == value) {
-        auto scaled = static_cast<std::int64_t>(std::nearbyint(std::fabs(value) * kMicro));
+    double magnitude = std::fabs(value);
+    if (magnitude < kFastLimit) {
+        double micros = magnitude * 1e6;
+        if (magnitude < kWholeFrom) micros = (micros + kRoundingShift) - kRoundingShift;
+        auto scaled = static_cast<std::uint64_t>(micros);
         char text[32];
         char* end = text + sizeof text;
-        char* p = end;
-        for (int i = 0; i < 6; ++i, scaled /= 10) *--p = static_cast<char>('0' + scaled % 10);
+        char* p = WriteDigitsBackwards(scaled % 1000000, 6, end);
         *--p = '.';
-        do {
-            *--p = static_cast<char>('0' + scaled % 10);
-            scaled /= 10;
-        } while (scaled != 0);
+        p = WriteDigitsBackwards(scaled / 1000000, 1, p);
         if (std::signbit(value)) *--p = '-';
-        out.append(p, end);
-        return;
+        return Write({p, static_cast<std::size_t>(end - p)}, out);
     }
-    // The largest float has 39 integer digits; 64 bytes leave room.
-    char text[64];
-    auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 6);
-    out.append(text, result.ptr);
+    return std::to_chars(out, out + kMaxFixed6Chars, value, std::chars_format::fixed, 6).ptr;
+}
+
+void AppendInt(std::int32_t value, std::string& out) {
+    char text[kMaxIntChars];
+    out.append(text, WriteInt(value, text));
+}
+
+void AppendFixed6(float value, std::string& out) {
+    char text[kMaxFixed6Chars];
+    out.append(text, WriteFixed6(value, text));
 }
 
 }  // namespace zelreport

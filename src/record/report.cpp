@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "record/report.h"
 
-#include <charconv>
 #include <cstring>
 
 #include "reader/context.h"
@@ -28,69 +27,79 @@ float Divide(float sum, float count) {
     return dividend / count;
 }
 
-// Writes a report into room made at the end of a string. The room is
-// enough for every fixed line and number; text fields are measured first.
+// Writes a report at `out`, which has the room ReportRoom gives.
 class ReportWriter {
 public:
-    ReportWriter(std::string& out, std::size_t room) : out_(out), start_(out.size()) {
-        out_.resize(start_ + room);
-        p_ = out_.data() + start_;
-    }
-    ~ReportWriter() { out_.resize(static_cast<std::size_t>(p_ - out_.data())); }
+    explicit ReportWriter(char* out) : p_(out) {}
+    char* end() const { return p_; }
 
     void Literal(std::string_view text) {
         std::memcpy(p_, text.data(), text.size());
         p_ += text.size();
     }
-    void Text(std::string_view label, const std::string* text) {
+    void Int(std::int32_t value) { p_ = WriteInt(value, p_); }
+    void Fixed6(float value) { p_ = WriteFixed6(value, p_); }
+    void TextLine(std::string_view label, const std::string* text) {
         Literal(label);
         Literal(text ? std::string_view(*text) : std::string_view("(null)"));
         *p_++ = '\n';
     }
-    void Number(std::string_view label, std::int32_t value) {
+    void IntLine(std::string_view label, std::int32_t value) {
         Literal(label);
         Int(value);
         *p_++ = '\n';
     }
-    void Int(std::int32_t value) { p_ = std::to_chars(p_, p_ + kMaxIntChars, value).ptr; }
 
 private:
-    static constexpr std::size_t kMaxIntChars = 11;  // "-2147483648"
-    std::string& out_;
-    std::size_t start_;
     char* p_;
 };
 
-// Room for the banner, the argument lines and the closing line, with
-// every number at its longest and without the text fields' content.
+// Room for the banner, the argument lines, the closing line and the
+// statistics line, with every number at its longest: all but the text
+// fields, which ReportRoom adds.
 constexpr std::size_t kFixedReportRoom = 1024;
 
 std::size_t TextRoom(const std::string* text) {
     return text ? text->size() : sizeof "(null)";
 }
 
-const std::string* Text(const std::optional<std::string>& field) {
-    return field ? &*field : nullptr;
-}
-
-// The banner, the argument lines and the closing line.
-void AppendArguments(const RecordView& r, std::string& out) {
+std::size_t ReportRoom(const RecordView& r) {
     std::size_t room = kFixedReportRoom;
 #define ZELREPORT_TEXT_ROOM(name, label) room += TextRoom(r.name);
 #define ZELREPORT_INT_ROOM(name, label, rule)
     ZELREPORT_FIELDS(ZELREPORT_TEXT_ROOM, ZELREPORT_INT_ROOM)
 #undef ZELREPORT_TEXT_ROOM
 #undef ZELREPORT_INT_ROOM
-    ReportWriter w(out, room);
+    return room;
+}
+
+// The banner, the argument lines, the closing line and, when there are
+// statistics, their line.
+char* WriteReport(const RecordView& r, const std::optional<Statistics>& stats, char* out) {
+    ReportWriter w(out);
     w.Literal("************** c_zelecr args are: **********************\n");
-#define ZELREPORT_TEXT_LINE(name, label) w.Text(label, r.name);
-#define ZELREPORT_INT_LINE(name, label, rule) w.Number(label, r.name);
+#define ZELREPORT_TEXT_LINE(name, label) w.TextLine(label, r.name);
+#define ZELREPORT_INT_LINE(name, label, rule) w.IntLine(label, r.name);
     ZELREPORT_FIELDS(ZELREPORT_TEXT_LINE, ZELREPORT_INT_LINE)
 #undef ZELREPORT_TEXT_LINE
 #undef ZELREPORT_INT_LINE
     w.Literal("\n***************** iun = ");
     w.Int(r.iun);
     w.Literal(" *********************\n");
+    if (stats) {
+        w.Literal("--- min: ");
+        w.Fixed6(stats->min);
+        w.Literal(" max: ");
+        w.Fixed6(stats->max);
+        w.Literal(" avg: ");
+        w.Fixed6(stats->avg);
+        w.Literal("   ---\n\n\n");
+    }
+    return w.end();
+}
+
+const std::string* Text(const std::optional<std::string>& field) {
+    return field ? &*field : nullptr;
 }
 
 }  // namespace
@@ -123,16 +132,9 @@ std::optional<Statistics> statistics(const RecordView& r) {
 }
 
 void append_report(const RecordView& r, std::string& out) {
-    AppendArguments(r, out);
-    if (std::optional<Statistics> stats = statistics(r)) {
-        out += "--- min: ";
-        AppendFixed6(stats->min, out);
-        out += " max: ";
-        AppendFixed6(stats->max, out);
-        out += " avg: ";
-        AppendFixed6(stats->avg, out);
-        out += "   ---\n\n\n";
-    }
+    std::size_t start = out.size();
+    out.resize(start + ReportRoom(r));
+    out.resize(static_cast<std::size_t>(WriteReport(r, statistics(r), out.data() + start) - out.data()));
 }
 
 RecordView MakeView(const Record& r) {
@@ -152,14 +154,9 @@ RecordView MakeView(const Record& r) {
 void write_to_zelFile(Context& ctx) {
     RecordView view = MakeView(ctx.record);
     if (ctx.out.handlers->on_record) ctx.out.handlers->on_record(view);
-    std::size_t before = ctx.out.text.size();
-    try {
-        append_report(view, ctx.out.text);
-    } catch (...) {
-        // A report is written whole or not at all.
-        ctx.out.text.resize(before);
-        throw;
-    }
+    // Room first, then the report: it goes out whole or not at all.
+    char* room = ctx.out.Reserve(ReportRoom(view));
+    ctx.out.Commit(WriteReport(view, statistics(view), room));
     ctx.out.FlushIfFull();
     ctx.record.ReleaseData();
 }

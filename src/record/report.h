@@ -19,8 +19,13 @@ void write_to_zelFile(Context& ctx);
 // `data` count as 0.
 Statistics SimpleStats(std::span<const float> data, std::int32_t count);
 
-// printf("%f") and printf("%d") spellings.
-void AppendFixed6(double value, std::string& out);
+// printf("%f") and printf("%d") spellings, written at `out` (which has
+// room for the longest) or appended; the writers return the end.
+constexpr std::size_t kMaxIntChars = 11;     // "-2147483648"
+constexpr std::size_t kMaxFixed6Chars = 48;  // the largest float: sign, 39 digits, point, 6 decimals
+char* WriteFixed6(float value, char* out);
+char* WriteInt(std::int32_t value, char* out);
+void AppendFixed6(float value, std::string& out);
 void AppendInt(std::int32_t value, std::string& out);
 
 }  // namespace zelreport
