@@ -53,7 +53,10 @@ public:
         if (kind_ != DataKind::none) ctx_.token.Append(begin, end);
     }
 
-    void Append(float value) { ctx_.record.floatdata.push_back(value); }
+    void Append(float value) {
+        ctx_.record.floatdata.push_back(value);
+        ctx_.record.float_stats.Add(value);
+    }
     void Append(std::int32_t value) { ctx_.record.intdata.push_back(value); }
 
     // Converts a whole token into the array.
@@ -75,6 +78,7 @@ private:
         Record& r = ctx_.record;
         if (kind_ == DataKind::floats) {
             r.floatdata.clear();
+            r.float_stats = {};
             r.has_floatdata = true;
         }
         if (kind_ == DataKind::ints) {
@@ -140,33 +144,41 @@ inline const char* SkipSeparators(const char* q, const char* end) {
 // Converts short numbers and the separators after them from `q` on,
 // writing the values at `out` up to `out_end`, while the block leaves room
 // to look at a whole short number. Returns where it stopped.
-template <typename T>
-const char* ConvertShortNumbers(const char* q, const char* end, T*& out, T* out_end) {
+template <typename T, typename Tally>
+const char* ConvertShortNumbers(const char* q, const char* end, T*& out, T* out_end, Tally& tally) {
+    Tally running = tally;  // in registers for the loop
     while (end - q > kShortNumberReach && out < out_end) {
         T value;
         const char* r = ParseShortToken(q, end, value);
         if (!r) break;
         *out++ = value;
+        running.Add(value);
         q = SkipSeparators(r, end);
         if (!IsTokenByte(static_cast<unsigned char>(*q))) break;
     }
+    tally = running;
     return q;
 }
+
+// Integer values keep no running statistics.
+struct NoTally {
+    void Add(std::int32_t) {}
+};
 
 // Converts the simple tokens that follow one another from the look-ahead
 // byte on, straight from the block, with the separators between them:
 // short numbers in place in the array, others one by one. Stops before
 // anything else, with `c` on it, and returns false when not even the first
 // token was simple.
-template <typename T>
-bool TakeSimpleTokens(Scanner& in, DataArray<T>& data) {
+template <typename T, typename Tally>
+bool TakeSimpleTokens(Scanner& in, DataArray<T>& data, Tally& tally) {
     const char* q = in.Here();
     const char* const end = in.end;
     const std::size_t before = data.size();
     for (;;) {
         std::span<T> room = data.Spare();
         T* out = room.data();
-        q = ConvertShortNumbers(q, end, out, out + room.size());
+        q = ConvertShortNumbers(q, end, out, out + room.size(), tally);
         data.Commit(static_cast<std::size_t>(out - room.data()));
         if (q == end || !IsTokenByte(static_cast<unsigned char>(*q))) break;
         if (out == room.data() + room.size()) continue;
@@ -174,6 +186,7 @@ bool TakeSimpleTokens(Scanner& in, DataArray<T>& data) {
         const char* r = ParsePlainToken(q, end, value);
         if (!r) break;
         data.push_back(value);
+        tally.Add(value);
         q = SkipSeparators(r, end);
         if (q == end || !IsTokenByte(static_cast<unsigned char>(*q))) break;
     }
@@ -185,9 +198,11 @@ bool TakeSimpleTokens(Scanner& in, ValuesSink& sink, Record& record) {
     if (!sink.pending_empty()) return false;
     switch (sink.kind()) {
         case DataKind::floats:
-            return TakeSimpleTokens(in, record.floatdata);
-        case DataKind::ints:
-            return TakeSimpleTokens(in, record.intdata);
+            return TakeSimpleTokens(in, record.floatdata, record.float_stats);
+        case DataKind::ints: {
+            NoTally none;
+            return TakeSimpleTokens(in, record.intdata, none);
+        }
         case DataKind::none:
             break;
     }

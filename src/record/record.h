@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 
@@ -11,6 +12,21 @@
 #include "zelreport/zelreport.h"
 
 namespace zelreport {
+
+// The minimum, maximum and sum of float entries as they arrive, with the
+// same operations in the same order as the statistics line takes them.
+// Starting from the infinities instead of the first entry changes nothing
+// unless that entry is a NaN, which the report puts right.
+struct RunningStats {
+    float min = std::numeric_limits<float>::infinity();
+    float max = -std::numeric_limits<float>::infinity();
+    float sum = 0;
+    void Add(float entry) {
+        sum = sum + entry;
+        if (min > entry) min = entry;
+        if (entry > max) max = entry;
+    }
+};
 
 struct Record {
     // Text fields are absent until an element gives them; integer fields
@@ -25,6 +41,7 @@ struct Record {
     // numbers are kept: one entry per token.
     bool has_floatdata = false;
     DataArray<float> floatdata;
+    RunningStats float_stats;  // of floatdata
     bool has_intdata = false;
     DataArray<std::int32_t> intdata;
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "record/report.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "reader/context.h"
@@ -104,32 +105,52 @@ const std::string* Text(const std::optional<std::string>& field) {
 
 }  // namespace
 
-Statistics SimpleStats(std::span<const float> data, std::int32_t count) {
-    float first = data.empty() ? 0.0f : data[0];
-    float min = first, max = first, sum = 0.0f;
-    std::size_t visited = count > 0 ? std::min<std::size_t>(static_cast<std::size_t>(count), data.size()) : 0;
-    for (std::size_t i = 0; i < visited; ++i) {
-        float entry = data[i];
-        sum = sum + entry;
-        if (min > entry) min = entry;
-        if (entry > max) max = entry;
-    }
+namespace {
+
+// ni * nj * nk wrapping in 32 bits, as the declared count always has.
+std::int32_t DeclaredCount(std::int32_t ni, std::int32_t nj, std::int32_t nk) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(ni) * static_cast<std::uint32_t>(nj) *
+                                     static_cast<std::uint32_t>(nk));
+}
+
+// The statistics of `count` entries of which `data` are the first ones
+// and the rest zeros, from their running statistics.
+Statistics Finish(RunningStats stats, std::span<const float> data, std::int32_t count) {
     // Any number of zero entries past the data acts like a single one.
-    if (count > 0 && static_cast<std::size_t>(count) > data.size()) {
-        sum = sum + 0.0f;
-        if (min > 0.0f) min = 0.0f;
-        if (0.0f > max) max = 0.0f;
-    }
-    return {count, min, max, Divide(sum, static_cast<float>(count))};
+    if (count > 0 && static_cast<std::size_t>(count) > data.size()) stats.Add(0.0f);
+    return {count, stats.min, stats.max, Divide(stats.sum, static_cast<float>(count))};
+}
+
+}  // namespace
+
+Statistics SimpleStats(std::span<const float> data, std::int32_t count) {
+    RunningStats stats;
+    stats.min = stats.max = data.empty() ? 0.0f : data[0];
+    std::size_t visited = count > 0 ? std::min<std::size_t>(static_cast<std::size_t>(count), data.size()) : 0;
+    for (std::size_t i = 0; i < visited; ++i) stats.Add(data[i]);
+    return Finish(stats, data, count);
 }
 
 std::optional<Statistics> statistics(const RecordView& r) {
     if (data_kind(r.datyp) != DataKind::floats || !r.has_floatdata) return std::nullopt;
-    // ni * nj * nk wraps in 32 bits, as the declared count always has.
-    std::uint32_t count = static_cast<std::uint32_t>(r.ni) * static_cast<std::uint32_t>(r.nj) *
-                          static_cast<std::uint32_t>(r.nk);
-    return SimpleStats(r.floatdata, static_cast<std::int32_t>(count));
+    return SimpleStats(r.floatdata, DeclaredCount(r.ni, r.nj, r.nk));
 }
+
+namespace {
+
+// As statistics(), from the running statistics kept while the values
+// were read when they cover every entry visited.
+std::optional<Statistics> RecordStatistics(const Record& r) {
+    if (data_kind(r.datyp) != DataKind::floats || !r.has_floatdata) return std::nullopt;
+    std::int32_t count = DeclaredCount(r.ni, r.nj, r.nk);
+    std::span<const float> data = r.floatdata;
+    if (count <= 0 || static_cast<std::size_t>(count) < data.size()) return SimpleStats(data, count);
+    RunningStats stats = r.float_stats;
+    if (!data.empty() && std::isnan(data[0])) stats.min = stats.max = data[0];
+    return Finish(stats, data, count);
+}
+
+}  // namespace
 
 void append_report(const RecordView& r, std::string& out) {
     std::size_t start = out.size();
@@ -156,7 +177,7 @@ void write_to_zelFile(Context& ctx) {
     if (ctx.out.handlers->on_record) ctx.out.handlers->on_record(view);
     // Room first, then the report: it goes out whole or not at all.
     char* room = ctx.out.Reserve(ReportRoom(view));
-    ctx.out.Commit(WriteReport(view, statistics(view), room));
+    ctx.out.Commit(WriteReport(view, RecordStatistics(ctx.record), room));
     ctx.out.FlushIfFull();
     ctx.record.ReleaseData();
 }
