@@ -15,7 +15,9 @@ namespace {
 // into the array the data type selects, ended by a zero byte.
 class ValuesSink {
 public:
-    explicit ValuesSink(Context& ctx) : ctx_(ctx), kind_(data_kind(ctx.record.datyp)) { ctx_.token.clear(); }
+    explicit ValuesSink(Context& ctx) : ctx_(ctx), kind_(data_kind(ctx.record.datyp)) {
+        ctx_.token.Reset(kind_ == DataKind::ints);
+    }
 
     DataKind kind() const { return kind_; }
     bool stored_any() const { return stored_any_; }
@@ -101,8 +103,11 @@ void TakeTokenRun(Scanner& in, ValuesSink& sink) {
     const char* start = in.Here();
     const char* q = start + 1;
     while (q < in.end && IsTokenByte(static_cast<unsigned char>(*q))) ++q;
-    if (q < in.end && EndsToken(q, in.end) && sink.pending_empty())
-        sink.Convert({start, static_cast<std::size_t>(q - start)});
+    // A long token goes the way of one split across blocks, so that it is
+    // never copied whole.
+    std::size_t length = static_cast<std::size_t>(q - start);
+    if (q < in.end && EndsToken(q, in.end) && sink.pending_empty() && length <= ValuesToken::kLongTokenBytes)
+        sink.Convert({start, length});
     else
         sink.Gather(start, q);
     in.ResumeAt(q);
