@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "elements/number.h"
 
+#include <locale.h>
+
 #include <bit>
 #include <charconv>
 #include <cstdio>
@@ -31,6 +33,17 @@ constexpr std::uint64_t kHalfway = std::uint64_t{1} << 28;
 
 // Up to nine digits cannot leave the 32-bit range.
 constexpr std::ptrdiff_t kSafeIntDigits = 9;
+
+// The C library's "%f" in the C locale, whatever locale the program that
+// uses this library has set: a decimal comma must not change what is read.
+float ScanFloatInCLocale(const char* text) {
+    static const locale_t c_locale = newlocale(LC_ALL_MASK, "C", locale_t{});
+    locale_t host = uselocale(c_locale);
+    float value = 0.0f;
+    if (std::sscanf(text, "%f", &value) != 1) value = 0.0f;
+    uselocale(host);
+    return value;
+}
 
 }  // namespace
 
@@ -119,9 +132,7 @@ float ConvertFloat(std::string_view token, std::string& scratch) {
         }
     }
     scratch.assign(token);
-    float value = 0.0f;
-    if (std::sscanf(scratch.c_str(), "%f", &value) != 1) value = 0.0f;
-    return value;
+    return ScanFloatInCLocale(scratch.c_str());
 }
 
 std::int32_t ConvertInt(std::string_view token) {

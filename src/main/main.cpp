@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // zelreport: reads a record document on standard input and writes each
 // record's report to standard error.
+#include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -32,11 +33,15 @@ constexpr std::string_view kUsage =
     "Example:\n"
     "  zelreport < sample.xml 2> report.txt\n";
 
+// Writes everything, waiting whenever a non-blocking descriptor is full.
 bool WriteAll(int fd, const char* data, std::size_t size) {
     while (size > 0) {
         ssize_t n = write(fd, data, size);
         if (n < 0) {
             if (errno == EINTR) continue;
+            pollfd ready{fd, POLLOUT, 0};
+            if ((errno == EAGAIN || errno == EWOULDBLOCK) && (poll(&ready, 1, -1) >= 0 || errno == EINTR))
+                continue;
             return false;
         }
         data += n;
@@ -60,8 +65,10 @@ int Inform(std::string_view text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // A closed reader of standard error is a write error, not a signal.
+    // A closed reader of standard error, or a file past its size limit, is
+    // a write error, not a signal.
     std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
     // Only an exact first argument is an option; everything else is ignored,
     // as it always has been, so existing scripts keep working.
     if (argc > 1 && std::string_view(argv[1]) == "--help") return Inform(kUsage);

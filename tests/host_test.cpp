@@ -1,0 +1,98 @@
+// SPDX-License-Identifier: MIT
+// What the host may do around the reader: set a decimal-comma locale,
+// limit the size of the file standard error goes to, make standard error
+// non-blocking, or keep the input open after a record.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <bit>
+#include <clocale>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "support/run.h"
+#include "zelreport/zelreport.h"
+
+namespace {
+
+const std::string kSample = zeltest::ReadFile(EXAMPLES_DIR "/sample.xml");
+const std::string kSampleReport = zeltest::ReadFile(EXAMPLES_DIR "/sample.err");
+
+std::vector<float> Floats(const std::string& values) {
+    std::vector<float> floats;
+    zelreport::Handlers handlers;
+    handlers.on_record = [&floats](const zelreport::RecordView& r) {
+        floats.assign(r.floatdata.begin(), r.floatdata.end());
+    };
+    zelreport::run_buffer("<datyp>1</datyp>\n<values>" + values + "</values>\n</zeldata>\n</zelrecord>\n",
+                          handlers);
+    return floats;
+}
+
+// A program that uses the library may set a locale whose decimal point is
+// a comma: what the tokens convert to, and how the report spells numbers,
+// must not change.
+TEST(Host, ConversionsIgnoreADecimalCommaLocale) {
+    std::filesystem::path dir = std::filesystem::temp_directory_path() / "zelreport-locale";
+    std::string make = "localedef -i de_DE -f UTF-8 '" + dir.string() + "/de_DE.UTF-8' 2>/dev/null";
+    if (std::system(("mkdir -p '" + dir.string() + "' && " + make).c_str()) != 0)
+        GTEST_SKIP() << "localedef cannot make de_DE.UTF-8 (Debian package locales)";
+    setenv("LOCPATH", dir.c_str(), 1);
+    ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr);
+    std::vector<float> floats = Floats("+1.5 1.5-2 1.5e3x 0x1.8p1 2,5 -1.25");
+    std::string report;
+    zelreport::Handlers handlers;
+    handlers.output = [&report](std::string_view text) {
+        report += text;
+        return true;
+    };
+    zelreport::run_buffer(kSample, handlers);
+    std::setlocale(LC_ALL, "C");
+    EXPECT_EQ(floats, (std::vector<float>{1.5f, 1.5f, 1500.0f, 3.0f, 2.0f, -1.25f}));
+    EXPECT_EQ(report, kSampleReport);
+}
+
+// A file past `ulimit -f` is a write error: status 1, not death by SIGXFSZ.
+TEST(Host, StandardErrorFileTooLarge) {
+    auto run = zeltest::RunShell("ulimit -f 1 && \"$ZELREPORT\" 2>/dev/null 2>\"$(mktemp)\"; echo $?",
+                                 kSample + kSample);
+    EXPECT_EQ(run.out, "1\n");
+}
+
+// A non-blocking standard error that fills up is waited on, not failed.
+TEST(Host, NonBlockingStandardErrorIsWaitedOn) {
+    std::string document;
+    for (int i = 0; i < 200; ++i) document += kSample;
+    int err[2];
+    ASSERT_EQ(pipe(err), 0);
+    fcntl(err[1], F_SETFL, O_NONBLOCK);
+    std::string path = std::filesystem::temp_directory_path() / "zelreport-nonblocking.xml";
+    { std::ofstream(path) << document; }
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(err[1], 2);
+        close(err[0]), close(err[1]);
+        int in = open(path.c_str(), O_RDONLY);
+        dup2(in, 0);
+        execl(ZELREPORT_BIN, ZELREPORT_BIN, nullptr);
+        _exit(127);
+    }
+    close(err[1]);
+    usleep(200 * 1000);  // let it fill the pipe first
+    std::string report;
+    char buffer[4096];
+    for (ssize_t n; (n = read(err[0], buffer, sizeof buffer)) > 0;) report.append(buffer, n);
+    close(err[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    std::string expected;
+    for (int i = 0; i < 200; ++i) expected += kSampleReport;
+    EXPECT_EQ(report, expected);
+}
+
+}  // namespace
