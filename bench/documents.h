@@ -11,15 +11,22 @@ struct DocumentKind {
     std::string_view name;
     std::int64_t records;  // at full size
     std::int32_t ni, nj, nk;
-    std::int32_t datyp;  // 1: floats, 2: integers
+    std::int32_t datyp;         // 1: floats, 2: integers
+    std::int64_t values = 0;    // per record when not ni * nj * nk
+    std::int64_t token_bytes = 0;  // at full size: one values token of this many digits
 };
 
-// ni * nj * nk values per record; "huge" puts 20,000,000 values in one.
+// ni * nj * nk values per record; "huge" puts 20,000,000 values in one;
+// "declared" is "many" declaring 2^26 entries with 4 values given; the
+// token documents hold one values token of 200 MB each.
 inline constexpr DocumentKind kDocuments[] = {
     {"grid", 40, 500, 400, 1, 1},
     {"many", 200000, 2, 2, 1, 1},
     {"huge", 1, 5000, 4000, 1, 1},
     {"ints", 40, 500, 400, 1, 2},
+    {"declared", 200000, 8192, 8192, 1, 1, 4},
+    {"token-float", 1, 1, 1, 1, 1, 1, 200'000'000},
+    {"token-int", 1, 1, 1, 1, 2, 1, 200'000'000},
 };
 
 inline const DocumentKind* FindDocument(std::string_view name) {
@@ -33,11 +40,18 @@ inline const DocumentKind* FindDocument(std::string_view name) {
 struct Scaled {
     std::int64_t records;
     std::int32_t ni, nj, nk;
+    std::int64_t values;  // per record
+    std::int64_t token_bytes;
 };
 
 inline Scaled ScaleDocument(const DocumentKind& kind, std::int64_t divisor) {
-    if (kind.records >= divisor) return {kind.records / divisor, kind.ni, kind.nj, kind.nk};
-    return {kind.records, kind.ni, static_cast<std::int32_t>(kind.nj / divisor), kind.nk};
+    Scaled size{kind.records, kind.ni, kind.nj, kind.nk, 0, kind.token_bytes / divisor};
+    if (kind.token_bytes == 0 && kind.values == 0 && kind.records < divisor)
+        size.nj = static_cast<std::int32_t>(kind.nj / divisor);
+    else if (kind.records >= divisor)
+        size.records = kind.records / divisor;
+    size.values = kind.values ? kind.values : std::int64_t{size.ni} * size.nj * size.nk;
+    return size;
 }
 
 }  // namespace zelbench

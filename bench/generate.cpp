@@ -6,6 +6,7 @@
 //
 // KIND is grid, many, huge or ints; DIVISOR 1 gives the full size, 10 a
 // tenth of it.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -148,7 +149,18 @@ void AppendRecord(const zelbench::DocumentKind& kind, const zelbench::Scaled& si
     out += "<zeldata>\n<values>";
     // Continuation lines begin with a blank; the last line ends with the
     // closing tag.
-    std::int64_t count = std::int64_t{size.ni} * size.nj * size.nk;
+    if (size.token_bytes > 0) {
+        // One token: a digit, then zeros, then a last digit.
+        out += '1';
+        for (std::int64_t written = 1; written < size.token_bytes - 1;) {
+            std::int64_t run = std::min<std::int64_t>(size.token_bytes - 1 - written, kWriteChunk);
+            out.append(static_cast<std::size_t>(run), '0');
+            written += run;
+            output.MaybeFlush();
+        }
+        out += '5';
+    }
+    std::int64_t count = size.token_bytes > 0 ? 0 : size.values;
     for (std::int64_t i = 0; i < count; ++i) {
         if (i > 0) out += i % kValuesPerLine == 0 ? "\n " : " ";
         if (kind.datyp == 2)

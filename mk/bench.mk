@@ -3,7 +3,7 @@
 # time zelreport against cat and "wc -w" on them. `make bench-quick` does
 # the same on documents a tenth of the size.
 BENCH_RUNS ?= 5
-BENCH_DOCS := grid many huge ints
+BENCH_DOCS := grid many huge ints declared token-float token-int
 
 .PHONY: bench bench-quick
 

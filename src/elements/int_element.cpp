@@ -30,15 +30,29 @@ std::uint32_t ReadWrappingNumber(Scanner& in) {
     return value;
 }
 
+// The usual integer line inside the block, read in one sweep from the
+// ">" of its opening tag: up to seven digits, then the rest of the line.
+bool ReadIntLineInBlock(Scanner& in, std::uint32_t& value) {
+    constexpr std::ptrdiff_t kRoom = 16;
+    if (in.c != '>' || in.end - in.p < kRoom) return false;
+    std::uint64_t word = Load8(in.p);
+    int digits = LeadingDigits(word);
+    if (digits == 8 || !NextLineInBlock(in, in.p + digits)) return false;
+    value = DigitsValue(word, digits);
+    return true;
+}
+
 }  // namespace
 
 // Reads the digits right after the opening tag's ">" (no sign, no blanks),
 // wrapping modulo 2^32, then drops the rest of the line.
 void ParseInt(Context& ctx, std::string_view name) {
     Scanner& in = ctx.in;
+    std::uint32_t value;
+    if (ReadIntLineInBlock(in, value)) return setIntVar(ctx.record, name, static_cast<std::int32_t>(value));
     SkipWhite(in);
     if (in.c == '>') in.AdvanceChar();
-    std::uint32_t value = ReadWrappingNumber(in);
+    value = ReadWrappingNumber(in);
     setIntVar(ctx.record, name, static_cast<std::int32_t>(value));
     NextProperty(in);
 }

@@ -68,12 +68,13 @@ bool OpensLine(int ch) {
     return ch == ' ' || ch == '\t' || ch == '<' || ch == '/';
 }
 
-// The usual case inside the block: a line feed followed by a line that
-// does not begin with a blank. Returns false, having moved nothing, for
-// anything else.
-bool NextLineInBlock(Scanner& in) {
-    if (in.c == kEndOfInput) return false;
-    const char* q = FindLineBreak(in.Here(), in.end);
+}  // namespace
+
+// The usual case inside the block: from `from` (a place in the block at or
+// after the look-ahead byte), a line feed followed by a line that does not
+// begin with a blank. Returns false, having moved nothing, for anything else.
+bool NextLineInBlock(Scanner& in, const char* from) {
+    const char* q = FindLineBreak(from, in.end);
     // The line feed, the byte after it and the byte after the openers
     // must all be in the block.
     if (in.end - q < 3 || *q != '\n' || q[1] == ' ') return false;
@@ -85,13 +86,11 @@ bool NextLineInBlock(Scanner& in) {
     return true;
 }
 
-}  // namespace
-
 // Drops the rest of the line, and every following line that begins with
 // a space, then skips the blanks, tabs, "<" and "/" that open the next
 // line, so a closing tag there reads as the bare element name.
 int NextProperty(Scanner& in) {
-    if (NextLineInBlock(in)) return in.c;
+    if (in.c != kEndOfInput && NextLineInBlock(in, in.Here())) return in.c;
     do {
         while (in.c != '\n' && in.c != '\r' && in.c != kEndOfInput)
             in.ResumeAt(FindLineBreak(in.Here(), in.end));
