@@ -12,10 +12,7 @@
 #include "zelreport/zelreport_c.h"
 
 static void print_text(const char *name, const char *text, size_t length) {
-    if (text)
-        printf(" %s=%.*s", name, (int)length, text);
-    else
-        printf(" %s=NULL", name);
+    printf(" %s=%.*s", name, text ? (int)length : 4, text ? text : "NULL");
 }
 
 static void print_record(const zelreport_record *r, void *user_data) {
@@ -32,14 +29,9 @@ static void print_record(const zelreport_record *r, void *user_data) {
     printf("\n");
 }
 
-static int write_out(const char *text, size_t length, void *user_data) {
-    (void)user_data;
-    return fwrite(text, 1, length, stdout) == length;
-}
-
-static int refuse(const char *text, size_t length, void *user_data) {
-    (void)text, (void)length, (void)user_data;
-    return 0;
+/* Writes the text to standard output, or refuses it when `refuse` is set. */
+static int write_out(const char *text, size_t length, void *refuse) {
+    return !refuse && fwrite(text, 1, length, stdout) == length;
 }
 
 int main(int argc, char **argv) {
@@ -55,7 +47,7 @@ int main(int argc, char **argv) {
     close(fd);
 
     zelreport_set_record_callback(reader, NULL, NULL);
-    zelreport_set_output_callback(reader, refuse, NULL);
+    zelreport_set_output_callback(reader, write_out, reader);
     printf("refused output: %s\n", zelreport_status_text(zelreport_run_file(reader, file)));
     fclose(file);
     printf("bad descriptor: %s", zelreport_status_text(zelreport_run_fd(reader, -1)));
