@@ -5,6 +5,7 @@
 # (whose flags alone must select C++20), the same program as a shared
 # object, and the C program of tests/c_api via pkg-config zelreport-c.
 # Usage: consume.sh BUILD_DIR TESTS_DIR SAMPLE CXX CC [EXTRA_FLAGS]
+# shellcheck disable=SC2046,SC2086  # the flags are split into words on purpose
 set -eu
 build=$1 tests=$2 sample=$3 cxx=$4 cc=$5 flags=${6:-}
 consumer=$tests/install/consumer
@@ -23,8 +24,7 @@ status 0, report same, version ${version#zelreport }"
 # Runs a built consumer on the sample: it must print $expected.
 check() {
     got=$("$tmp/$1" <"$sample") || fail "$1 run: $got"
-    [ "$got" = "$expected" ] || fail "$1 printed:
-$got"
+    [ "$got" = "$expected" ] || fail "$1 printed: $got"
     echo "$1: ok"
 }
 
@@ -39,13 +39,10 @@ check cmake-build/consumer
 command -v pkg-config >/dev/null || { echo "pkg-config not installed: skipping the rest"; exit 77; }
 pcdir=$(dirname "$(find "$prefix" -name zelreport.pc)")
 pkg() { PKG_CONFIG_PATH='' PKG_CONFIG_LIBDIR=$pcdir pkg-config --cflags --libs "$1" || fail "no $1.pc"; }
-# shellcheck disable=SC2046,SC2086  # word splitting of the flags is wanted
-{
-    "$cxx" $flags "$consumer/consumer.cpp" $(pkg zelreport) -o "$tmp/pc-consumer" || fail "pkg-config build"
-    "$cxx" -shared -fPIC $flags "$consumer/consumer.cpp" $(pkg zelreport) -o "$tmp/consumer.so" ||
-        fail "a shared object cannot link libzelreport.a"
-    "$cc" $flags -Werror "$tests/c_api/consumer.c" $(pkg zelreport-c) -o "$tmp/c-consumer" || fail "C build"
-}
+"$cxx" $flags "$consumer/consumer.cpp" $(pkg zelreport) -o "$tmp/pc-consumer" || fail "pkg-config build"
+"$cxx" -shared -fPIC $flags "$consumer/consumer.cpp" $(pkg zelreport) -o "$tmp/consumer.so" ||
+    fail "a shared object cannot link libzelreport.a"
+"$cc" $flags -Werror "$tests/c_api/consumer.c" $(pkg zelreport-c) -o "$tmp/c-consumer" || fail "C build"
 check pc-consumer
 "$tmp/c-consumer" "$sample" | diff -u "$tests/c_api/consumer.out" - || fail "C consumer output"
 echo "shared object and C consumer: ok"
