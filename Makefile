@@ -30,9 +30,9 @@ sanitize:
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS) -LE slow
 
 format:
-	clang-format -i $$(git ls-files '*.cpp' '*.h')
+	clang-format -i $$(git ls-files '*.cpp' '*.h' '*.c')
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
 
 -include mk/*.mk

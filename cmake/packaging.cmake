@@ -1,6 +1,16 @@
 # SPDX-License-Identifier: MIT
-# Version header, install rules, CMake and pkg-config packages, man page
-# and the Debian package.
+# Version header, install rules, CMake and pkg-config packages, man page,
+# and two Debian packages: zelreport (the programs, their man pages and
+# documentation) and libzelreport-dev (headers, static library, CMake and
+# pkg-config files). Any install rule with COMPONENT zelreport, or with no
+# component, goes into the zelreport package.
+
+# The packages install under /usr, where GNUInstallDirs gives the multiarch
+# library directory (lib/x86_64-linux-gnu). A local install chooses its own
+# prefix at install time (make install PREFIX=...).
+if(CMAKE_INSTALL_PREFIX_INITIALIZED_TO_DEFAULT)
+  set(CMAKE_INSTALL_PREFIX /usr CACHE PATH "Install prefix" FORCE)
+endif()
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -15,14 +25,19 @@ target_include_directories(zelreport_lib PUBLIC $<BUILD_INTERFACE:${ZELREPORT_GE
 target_compile_features(zelreport_lib PUBLIC cxx_std_20)
 
 set(ZELREPORT_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/zelreport)
+set(ZELREPORT_DEV libzelreport-dev)
 
-install(TARGETS zelreport RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS zelreport RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT zelreport)
+install(FILES ${PROJECT_SOURCE_DIR}/zelreport.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT zelreport)
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT zelreport)
+
 install(TARGETS zelreport_lib EXPORT zelreportTargets
-        ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+        ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT ${ZELREPORT_DEV}
         INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/zelreport ${ZELREPORT_GENERATED_INCLUDE}/zelreport
-        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-install(EXPORT zelreportTargets NAMESPACE zelreport:: DESTINATION ${ZELREPORT_CMAKE_DIR})
+        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT ${ZELREPORT_DEV})
+install(EXPORT zelreportTargets NAMESPACE zelreport:: DESTINATION ${ZELREPORT_CMAKE_DIR}
+        COMPONENT ${ZELREPORT_DEV})
 
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/zelreportConfig.cmake.in
                               ${PROJECT_BINARY_DIR}/zelreportConfig.cmake
@@ -30,32 +45,62 @@ configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/zelreportConfig.cmake.in
 write_basic_package_version_file(${PROJECT_BINARY_DIR}/zelreportConfigVersion.cmake
                                  COMPATIBILITY SameMajorVersion)
 install(FILES ${PROJECT_BINARY_DIR}/zelreportConfig.cmake ${PROJECT_BINARY_DIR}/zelreportConfigVersion.cmake
-        DESTINATION ${ZELREPORT_CMAKE_DIR})
+        DESTINATION ${ZELREPORT_CMAKE_DIR} COMPONENT ${ZELREPORT_DEV})
 
-# pkg-config finds the prefix from the .pc file's own place.
-file(RELATIVE_PATH ZELREPORT_PC_TO_PREFIX /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
-string(REGEX REPLACE "/$" "" ZELREPORT_PC_TO_PREFIX "${ZELREPORT_PC_TO_PREFIX}")
-configure_file(${CMAKE_CURRENT_LIST_DIR}/zelreport.pc.in ${PROJECT_BINARY_DIR}/zelreport.pc @ONLY)
-install(FILES ${PROJECT_BINARY_DIR}/zelreport.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+# pkg-config files: zelreport for C++, zelreport-c for the C interface.
+# They are written at install time and name the prefix installed to (/usr
+# in the packages), as cross builds expect: a sysroot is prepended once.
+set(ZELREPORT_PC_PREFIX "@ZELREPORT_PC_PREFIX@")  # left for the install step
+foreach(pc IN ITEMS zelreport zelreport-c)
+  set(pc_in ${PROJECT_BINARY_DIR}/pkgconfig/${pc}.pc.in)
+  configure_file(${CMAKE_CURRENT_LIST_DIR}/${pc}.pc.in ${pc_in} @ONLY)
+  install(CODE "get_filename_component(ZELREPORT_PC_PREFIX \"\${CMAKE_INSTALL_PREFIX}\" ABSOLUTE)
+    configure_file(\"${pc_in}\" \"${PROJECT_BINARY_DIR}/pkgconfig/${pc}.pc\" @ONLY)
+    file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/pkgconfig\" TYPE FILE
+         FILES \"${PROJECT_BINARY_DIR}/pkgconfig/${pc}.pc\")" COMPONENT ${ZELREPORT_DEV})
+endforeach()
 
-install(FILES ${PROJECT_SOURCE_DIR}/zelreport.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# Debian's copyright file and changelog in each package's documentation
+# directory; packages only, not local installs.
+foreach(package IN ITEMS zelreport ${ZELREPORT_DEV})
+  install(FILES ${CMAKE_CURRENT_LIST_DIR}/debian/copyright ${CMAKE_CURRENT_LIST_DIR}/debian/changelog
+          DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${package} COMPONENT ${package} EXCLUDE_FROM_ALL)
+endforeach()
 
 set(CPACK_PACKAGE_NAME zelreport)
-set(CPACK_PACKAGE_VENDOR "zelreport developers")
-set(CPACK_PACKAGE_CONTACT "zelreport developers <zelreport@localhost>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "report the arguments of every record of a record document")
-set(CPACK_PACKAGE_DESCRIPTION
-    "zelreport reads a line-oriented record document on standard input and writes,
-for every record, a report of its arguments and data statistics to standard
-error. The package also holds the C++20 static library, its headers, and its
-CMake and pkg-config files.")
+set(CPACK_PACKAGE_VENDOR "The zelreport authors")
+set(CPACK_PACKAGE_CONTACT "The zelreport authors <zelreport@users.noreply.github.com>")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_SECTION science)
+# Install into a staging DESTDIR under the real prefix, so that the
+# pkg-config files name /usr.
+set(CPACK_SET_DESTDIR ON)
+set(CPACK_STRIP_FILES ON)
+# Man pages and changelogs compressed as Debian wants them.
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/deb_compress.cmake)
+
+set(CPACK_DEBIAN_ZELREPORT_PACKAGE_NAME zelreport)
+set(CPACK_DEBIAN_ZELREPORT_PACKAGE_SECTION science)
+set(CPACK_DEBIAN_ZELREPORT_DESCRIPTION
+    "report the arguments of every record of a record document
+zelreport reads a line-oriented record document on standard input and
+writes, for every record, a report of its arguments and data statistics
+to standard error.")
 find_program(ZELREPORT_DPKG_SHLIBDEPS dpkg-shlibdeps)
-if(ZELREPORT_DPKG_SHLIBDEPS)
-  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+find_program(ZELREPORT_FILE file)
+if(ZELREPORT_DPKG_SHLIBDEPS AND ZELREPORT_FILE)
+  set(CPACK_DEBIAN_ZELREPORT_PACKAGE_SHLIBDEPS ON)
 else()
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libstdc++6")
+  set(CPACK_DEBIAN_ZELREPORT_PACKAGE_DEPENDS "libc6, libgcc-s1, libstdc++6")
 endif()
+
+set(CPACK_DEBIAN_LIBZELREPORT-DEV_PACKAGE_NAME ${ZELREPORT_DEV})
+set(CPACK_DEBIAN_LIBZELREPORT-DEV_PACKAGE_SECTION libdevel)
+set(CPACK_DEBIAN_LIBZELREPORT-DEV_DESCRIPTION
+    "record document reader library for C++20 and C (static)
+The reader behind zelreport as a static library built with
+position-independent code, with its C++20 header, a C interface, a CMake
+package (find_package(zelreport)) and pkg-config files (zelreport,
+zelreport-c).")
 include(CPack)

@@ -4,12 +4,13 @@ PREFIX ?= /usr/local
 
 .PHONY: install deb man
 
-# Installs the binary, library, headers, CMake and pkg-config files and the
-# man page under $(PREFIX).
+# Installs the programs, man pages, library, headers, and CMake and
+# pkg-config files under $(PREFIX) (lib/ being the multiarch directory
+# on Debian).
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
-# Builds the Debian package into $(BUILD)/.
+# Builds the Debian packages zelreport and libzelreport-dev into $(BUILD)/.
 deb: build
 	cd $(BUILD) && cpack -G DEB
 

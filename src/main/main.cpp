@@ -31,7 +31,9 @@ constexpr std::string_view kUsage =
     "     written, or memory ran out (a \"zelreport: ...\" message says which)\n"
     "\n"
     "Example:\n"
-    "  zelreport < sample.xml 2> report.txt\n";
+    "  zelreport < sample.xml 2> report.txt\n"
+    "\n"
+    "See zelreport(1).\n";
 
 // Writes everything, waiting whenever a non-blocking descriptor is full.
 bool WriteAll(int fd, const char* data, std::size_t size) {

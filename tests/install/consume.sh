@@ -1,11 +1,14 @@
 #!/bin/sh
 # SPDX-License-Identifier: MIT
-# Installs the build tree into a temporary prefix, checks what was
-# installed, and builds and runs a consumer program against it, once via
-# find_package and once via pkg-config.
-# Usage: consume.sh BUILD_DIR CONSUMER_DIR SAMPLE CXX [EXTRA_FLAGS]
+# Installs the build tree into a temporary prefix and builds and runs
+# consumers against it: a C++ program via find_package and via pkg-config
+# (whose flags alone must select C++20), the same program as a shared
+# object, and the C program of tests/c_api via pkg-config zelreport-c.
+# Usage: consume.sh BUILD_DIR TESTS_DIR SAMPLE CXX CC [EXTRA_FLAGS]
+# shellcheck disable=SC2046,SC2086  # the flags are split into words on purpose
 set -eu
-build=$1 consumer=$2 sample=$3 cxx=$4 flags=${5:-}
+build=$1 tests=$2 sample=$3 cxx=$4 cc=$5 flags=${6:-}
+consumer=$tests/install/consumer
 
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -13,43 +16,33 @@ prefix=$tmp/prefix
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 cmake --install "$build" --prefix "$prefix" >"$tmp/install.log" || { cat "$tmp/install.log"; fail "install"; }
-
-# Everything a user of the package needs is in place.
-for path in bin/zelreport include/zelreport/zelreport.h include/zelreport/version.h share/man/man1/zelreport.1; do
-    [ -f "$prefix/$path" ] || fail "missing $path"
-done
-lib=$(find "$prefix" -name libzelreport.a)
-config=$(find "$prefix" -name zelreportConfig.cmake)
-pc=$(find "$prefix" -name zelreport.pc)
-[ -n "$lib" ] && [ -n "$config" ] && [ -n "$pc" ] || fail "library, CMake package or pkg-config file missing"
-
+[ -f "$prefix/share/man/man1/zelreport.1" ] || fail "no man page"
 version=$("$prefix/bin/zelreport" --version) || fail "installed binary"
 expected="TT 500 -12.5
 GZ 850 1402
 status 0, report same, version ${version#zelreport }"
+# Runs a built consumer on the sample: it must print $expected.
+check() {
+    got=$("$tmp/$1" <"$sample") || fail "$1 run: $got"
+    [ "$got" = "$expected" ] || fail "$1 printed: $got"
+    echo "$1: ok"
+}
 
 # find_package(zelreport CONFIG) and the zelreport::zelreport target.
 cmake -S "$consumer" -B "$tmp/cmake-build" -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_CXX_COMPILER="$cxx" \
     -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_EXE_LINKER_FLAGS="$flags" >"$tmp/configure.log" 2>&1 ||
     { cat "$tmp/configure.log"; fail "consumer configure"; }
 cmake --build "$tmp/cmake-build" >"$tmp/build.log" 2>&1 || { cat "$tmp/build.log"; fail "consumer build"; }
-got=$("$tmp/cmake-build/consumer" <"$sample") || fail "CMake consumer run: $got"
-[ "$got" = "$expected" ] || fail "CMake consumer printed:
-$got
-expected:
-$expected"
-echo "find_package consumer: ok"
+check cmake-build/consumer
 
 # pkg-config, looking only at the installed tree.
-if ! command -v pkg-config >/dev/null; then
-    echo "pkg-config not installed: skipping the pkg-config half"
-    exit 77
-fi
-pcflags=$(PKG_CONFIG_PATH= PKG_CONFIG_LIBDIR=$(dirname "$pc") pkg-config --cflags --libs zelreport) ||
-    fail "pkg-config does not know zelreport"
-# shellcheck disable=SC2086  # word splitting of the flags is wanted
-"$cxx" -std=c++20 $flags "$consumer/consumer.cpp" $pcflags -o "$tmp/pc-consumer" || fail "pkg-config build ($pcflags)"
-got=$("$tmp/pc-consumer" <"$sample") || fail "pkg-config consumer run: $got"
-[ "$got" = "$expected" ] || fail "pkg-config consumer printed:
-$got"
-echo "pkg-config consumer: ok"
+command -v pkg-config >/dev/null || { echo "pkg-config not installed: skipping the rest"; exit 77; }
+pcdir=$(dirname "$(find "$prefix" -name zelreport.pc)")
+pkg() { PKG_CONFIG_PATH='' PKG_CONFIG_LIBDIR=$pcdir pkg-config --cflags --libs "$1" || fail "no $1.pc"; }
+"$cxx" $flags "$consumer/consumer.cpp" $(pkg zelreport) -o "$tmp/pc-consumer" || fail "pkg-config build"
+"$cxx" -shared -fPIC $flags "$consumer/consumer.cpp" $(pkg zelreport) -o "$tmp/consumer.so" ||
+    fail "a shared object cannot link libzelreport.a"
+"$cc" $flags -Werror "$tests/c_api/consumer.c" $(pkg zelreport-c) -o "$tmp/c-consumer" || fail "C build"
+check pc-consumer
+"$tmp/c-consumer" "$sample" | diff -u "$tests/c_api/consumer.out" - || fail "C consumer output"
+echo "shared object and C consumer: ok"

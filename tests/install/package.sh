@@ -1,25 +1,46 @@
 #!/bin/sh
 # SPDX-License-Identifier: MIT
-# Builds the Debian package from a build tree into a temporary directory
-# and checks that its contents list holds every installed part.
-# Usage: package.sh BUILD_DIR
+# Builds the Debian packages from a build tree into a temporary directory
+# and checks that there are two, zelreport and libzelreport-dev, each
+# holding its own files, with a changelog whose last entry is its version.
+# With "lintian", runs lintian on both instead: any error or warning fails.
+# Usage: package.sh BUILD_DIR [lintian]
 set -eu
-build=$1
+build=$1 lintian=${2:-}
 command -v dpkg-deb >/dev/null || { echo "dpkg-deb not installed: skipped"; exit 77; }
+[ -z "$lintian" ] || command -v lintian >/dev/null || { echo "lintian not installed: skipped"; exit 77; }
 
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-cpack -G DEB --config "$build/CPackConfig.cmake" -B "$tmp" >"$tmp/cpack.log" 2>&1 ||
-    { cat "$tmp/cpack.log"; echo "FAIL: cpack"; exit 1; }
-deb=$(ls "$tmp"/*.deb)
-dpkg-deb -c "$deb" >"$tmp/contents"
-status=0
-for part in '/usr/bin/zelreport$' '/usr/lib/.*libzelreport\.a$' '/usr/include/zelreport/zelreport\.h$' \
-    '/usr/include/zelreport/version\.h$' '/usr/lib/.*cmake/zelreport/zelreportConfig\.cmake$' \
-    '/usr/lib/.*cmake/zelreport/zelreportTargets\.cmake$' '/usr/lib/.*pkgconfig/zelreport\.pc$' \
-    '/usr/share/man/man1/zelreport\.1'; do
-    grep -q "$part" "$tmp/contents" || { echo "FAIL: package lacks $part"; status=1; }
-done
-[ "$(dpkg-deb -f "$deb" Package)" = zelreport ] || { echo "FAIL: package name"; status=1; }
-[ $status -eq 0 ] && echo "$(basename "$deb"): ok"
-exit $status
+fail() { echo "FAIL: $*"; exit 1; }
+cpack -G DEB --config "$build/CPackConfig.cmake" -B "$tmp" >"$tmp/cpack.log" 2>&1 || { cat "$tmp/cpack.log"; fail cpack; }
+set -- "$tmp"/*.deb
+[ $# -eq 2 ] || fail "not two packages: $*"
+if [ -n "$lintian" ]; then
+    lintian --fail-on error,warning "$@" && exit 0
+    fail lintian
+fi
+
+# PACKAGE, then patterns its contents list must match (! first: must not).
+check() {
+    deb=$(ls "$tmp/$1"_*.deb) || fail "no package $1"
+    dpkg-deb -c "$deb" >"$tmp/contents"
+    dpkg-deb --fsys-tarfile "$deb" | tar -xO "./usr/share/doc/$1/changelog.gz" | gzip -dc | head -n 1 |
+        grep -q "^zelreport ($(dpkg-deb -f "$deb" Version))" || fail "$1: changelog does not name its version"
+    shift
+    for part; do
+        case $part in
+        !*) ! grep -q "${part#!}" "$tmp/contents" || fail "$(basename "$deb") holds ${part#!}" ;;
+        *) grep -q "$part" "$tmp/contents" || fail "$(basename "$deb") lacks $part" ;;
+        esac
+    done
+    echo "$(basename "$deb"): ok"
+}
+lib='/usr/lib/[^/]*-linux-[^/]*'  # the multiarch directory
+check zelreport '/usr/bin/zelreport$' '/usr/share/man/man1/zelreport\.1\.gz$' \
+    '/usr/share/doc/zelreport/copyright$' '!/usr/include/' '!/usr/lib/'
+check libzelreport-dev "$lib/libzelreport\.a$" '/usr/include/zelreport/zelreport\.h$' \
+    '/usr/include/zelreport/zelreport_c\.h$' '/usr/include/zelreport/version\.h$' \
+    "$lib/cmake/zelreport/zelreportConfig\.cmake$" "$lib/cmake/zelreport/zelreportTargets\.cmake$" \
+    "$lib/pkgconfig/zelreport\.pc$" "$lib/pkgconfig/zelreport-c\.pc$" \
+    '/usr/share/doc/libzelreport-dev/copyright$' '!/usr/bin/' '!/usr/share/man/'
