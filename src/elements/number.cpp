@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "elements/digits.h"
+#include "elements/exact_float.h"
 
 namespace zelreport {
 
@@ -24,12 +25,7 @@ bool IsCSpace(unsigned char b) {
 }
 
 constexpr int kMaxDigits = 19;  // still fits a uint64
-constexpr std::uint64_t kMaxExactMantissa = std::uint64_t{1} << 53;
 constexpr int kMaxExponentValue = 100000;
-// The bits a double has beyond a float's 24, and their pattern at a
-// halfway point between two floats.
-constexpr std::uint64_t kDroppedBits = (std::uint64_t{1} << 29) - 1;
-constexpr std::uint64_t kHalfway = std::uint64_t{1} << 28;
 
 // Up to nine digits cannot leave the 32-bit range.
 constexpr std::ptrdiff_t kSafeIntDigits = 9;
@@ -47,13 +43,7 @@ float ScanFloatInCLocale(const char* text) {
 
 }  // namespace
 
-// The decimal is mantissa * 10^exponent with the mantissa below 2^53 and
-// the power exact in a double, so one multiply or divide gives the double
-// nearest to it. That double is at least 10^-22 and below 2^53 * 10^22,
-// inside the normal float range, so rounding it to float drops exactly its
-// last 29 bits; the result is the correctly rounded float unless the double
-// lies exactly halfway between two floats, where the decimal itself may be
-// on either side: those spellings are left to the general conversion.
+// Reads the number digit run by digit run; its rounding is DecimalToFloat's.
 const char* ParsePlainFloat(const char* first, const char* last, float& value) {
     const char* q = first;
     bool negative = q < last && *q == '-';
@@ -83,18 +73,7 @@ const char* ParsePlainFloat(const char* first, const char* last, float& value) {
         }
         exponent += negative_exponent ? -written : written;
     }
-    double magnitude = 0.0;
-    if (mantissa != 0) {
-        if (mantissa > kMaxExactMantissa || exponent < -kMaxExactPower || exponent > kMaxExactPower)
-            return nullptr;
-        double m = static_cast<double>(mantissa);
-        magnitude = exponent < 0 ? m / kExactPowersOfTen[-exponent] : m * kExactPowersOfTen[exponent];
-        if ((std::bit_cast<std::uint64_t>(magnitude) & kDroppedBits) == kHalfway) return nullptr;
-    }
-    // The magnitude is never negative: setting the sign bit negates it,
-    // zero included, without a branch.
-    auto bits = std::bit_cast<std::uint32_t>(static_cast<float>(magnitude));
-    value = std::bit_cast<float>(bits | static_cast<std::uint32_t>(negative) << 31);
+    if (!DecimalToFloat(mantissa, exponent, negative, value)) return nullptr;
     return q;
 }
 

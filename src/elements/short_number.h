@@ -7,22 +7,21 @@
 #include <cstdint>
 
 #include "elements/digits.h"
+#include "elements/exact_float.h"
 #include "elements/text_rules.h"
 
 namespace zelreport {
 
 // Bytes from a token's start that the readers below may look at: sign,
 // two runs of up to sixteen digits each loaded as two words, the point,
-// and the two bytes after the number.
-constexpr std::ptrdiff_t kShortNumberReach = 40;
+// an exponent letter and sign with a word of digits, and the two bytes
+// after the number.
+constexpr std::ptrdiff_t kShortNumberReach = 48;
 
 namespace short_number {
 
-// The bits a double has beyond a float's 24, and their pattern at a
-// halfway point between two floats.
-constexpr std::uint64_t kDroppedBits = (std::uint64_t{1} << 29) - 1;
-constexpr std::uint64_t kHalfway = std::uint64_t{1} << 28;
-constexpr std::uint64_t kMaxExactMantissa = std::uint64_t{1} << 53;
+// An exponent of up to this many digits is read here.
+constexpr int kMaxExponentDigits = 3;
 
 // A run of digits: how many (up to 16) and the number they write.
 struct DigitRun {
@@ -41,15 +40,10 @@ inline DigitRun ReadDigitRun(const char* p) {
 
 }  // namespace short_number
 
-// Reads [-]digits[.digits] with at most fifteen digits on each side of the
-// point, ending where `EndsToken` says the token surely ends. Returns the
-// end, or nullptr for anything else. A mantissa up to 2^53 and a scale up
-// to 10^15 are exact in a double, so their quotient is the double nearest
-// the decimal; that is at least 10^-15 unless zero and below 2^53, inside
-// the normal float range, so rounding it to float drops exactly its last
-// 29 bits and gives the correctly rounded float, unless the double lies
-// exactly halfway between two floats, where the decimal may be on either
-// side: that rare case goes the general way.
+// Reads [-]digits[.digits][e[-+]digits] with at most fifteen digits on
+// each side of the point and three in the exponent, ending where
+// `EndsToken` says the token surely ends; rounds it as DecimalToFloat
+// does. Returns the end, or nullptr for anything else.
 inline const char* ParseShortFloat(const char* q, const char* end, float& value) {
     using namespace short_number;
     bool negative = *q == '-';
@@ -63,16 +57,20 @@ inline const char* ParseShortFloat(const char* q, const char* end, float& value)
         scale = fraction.count;
         mantissa = mantissa * kPowersOfTen[scale] + fraction.value;
         r += 1 + fraction.count;
-        if (integer.count + scale > 19) return nullptr;
     }
-    if (integer.count + scale == 0 || integer.count == 16 || scale == 16 || mantissa > kMaxExactMantissa ||
-        !EndsToken(r, end))
+    if (integer.count + scale == 0 || integer.count + scale > 19 || integer.count == 16 || scale == 16)
         return nullptr;
-    double magnitude = static_cast<double>(mantissa) / kExactPowersOfTen[scale];
-    if ((std::bit_cast<std::uint64_t>(magnitude) & kDroppedBits) == kHalfway) return nullptr;
-    // Setting the sign bit negates, zero included, without a branch.
-    auto bits = std::bit_cast<std::uint32_t>(static_cast<float>(magnitude));
-    value = std::bit_cast<float>(bits | static_cast<std::uint32_t>(negative) << 31);
+    int exponent = -scale;
+    if ((*r | 0x20) == 'e') {
+        const char* digits = r + 1 + (r[1] == '-' || r[1] == '+');
+        std::uint64_t word = Load8(digits);
+        int count = LeadingDigits(word);
+        if (count == 0 || count > kMaxExponentDigits) return nullptr;
+        int written = static_cast<int>(DigitsValue(word, count));
+        exponent += r[1] == '-' ? -written : written;
+        r = digits + count;
+    }
+    if (!EndsToken(r, end) || !DecimalToFloat(mantissa, exponent, negative, value)) return nullptr;
     return r;
 }
 
