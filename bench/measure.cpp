@@ -190,5 +190,5 @@ int main(int argc, char** argv) {
     }
     std::printf("median of %d alternating runs; times in seconds; RSS is zelreport's peak\n", runs);
     if (!all_met) std::printf("some targets were missed\n");
-    return 0;
+    return all_met ? 0 : 1;
 }
