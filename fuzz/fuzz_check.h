@@ -30,8 +30,12 @@ inline void ExpectEqual(const char* what, std::string_view expected, std::string
 
 // Hands `document` over in pieces of 1 to 17 bytes, their sizes drawn from
 // `seed`, so every input replays alike and block ends fall everywhere.
+// Nothing may be read once the end of input was seen.
 inline zelreport::ReadBlock Pieces(std::string_view document, std::uint32_t seed) {
-    return [document, seed, at = std::size_t{0}](char* buffer, std::size_t capacity) mutable -> long {
+    return [document, seed, at = std::size_t{0}, ended = false](char* buffer,
+                                                                std::size_t capacity) mutable -> long {
+        if (ended) Fail("no read after the end of input", "", "a read");
+        ended = at == document.size();
         seed = seed * 1103515245u + 12345u;
         std::size_t piece = std::min({capacity, document.size() - at, std::size_t{1} + (seed >> 16) % 17});
         std::memcpy(buffer, document.data() + at, piece);

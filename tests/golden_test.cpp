@@ -34,9 +34,12 @@ std::string LibraryReport(const std::string& document, std::size_t block) {
         return report;
     }
     std::size_t at = 0;
+    bool ended = false;
     zelreport::run_reader(
         [&](char* buffer, std::size_t capacity) {
+            EXPECT_FALSE(ended) << "read again after the end of input";
             std::size_t n = std::min({block, capacity, document.size() - at});
+            ended = n == 0;
             std::memcpy(buffer, document.data() + at, n);
             at += n;
             return static_cast<long>(n);
