@@ -45,4 +45,5 @@ fuzz-coverage:
 		$(FUZZ_BUILD)/corpus/$$t fuzz/corpus/$$t 2>/dev/null || exit 1; done
 	llvm-profdata merge -sparse $(FUZZ_BUILD)-coverage/*.profraw -o $(FUZZ_BUILD)-coverage/all.profdata
 	llvm-cov report -instr-profile=$(FUZZ_BUILD)-coverage/all.profdata \
-		$(foreach t,$(FUZZ_TARGETS),-object $(FUZZ_BUILD)-coverage/fuzz/$(t)_fuzz) src
+		$(FUZZ_BUILD)-coverage/fuzz/$(firstword $(FUZZ_TARGETS))_fuzz \
+		$(foreach t,$(wordlist 2,$(words $(FUZZ_TARGETS)),$(FUZZ_TARGETS)),-object $(FUZZ_BUILD)-coverage/fuzz/$(t)_fuzz) src
