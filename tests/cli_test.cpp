@@ -42,7 +42,8 @@ TEST(Cli, OptionsAndIgnoredArguments) {
 }
 
 // Each failure ends with status 1 and its message, after the reports of
-// the records read before it.
+// the records read before it; a values text with no array to fill is read
+// within a small memory limit.
 TEST(Cli, FailuresHaveAStatusAndAMessage) {
     const std::string first = Sample().substr(0, Sample().find("</zelrecord>\n") + 13);
     std::string many_records = first, huge_values = first + "<zelrecord>\n<zeldata>\n<values>";
