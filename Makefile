@@ -1,19 +1,24 @@
 # SPDX-License-Identifier: MIT
-# Quick start: `make run` builds and runs the filter on the example
-# document; `make test` builds and runs every test.
+# Quick start: `make run` builds the program alone and runs it on the
+# example document; `make test` builds and runs every test.
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
 
-.PHONY: all build run test test-slow sanitize format clean
+.PHONY: all configure build run test test-slow sanitize format clean
 
 all: build
 
-build:
+configure:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+
+build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+# The program only: no test, benchmark or example is built, and GoogleTest
+# is not needed.
+run: configure
+	cmake --build $(BUILD) -j $(JOBS) --target zelreport
 	$(BUILD)/zelreport < examples/sample.xml
 
 test: build
@@ -33,6 +38,6 @@ format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h' '*.c')
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(FUZZ_BUILD)-coverage
 
 -include mk/*.mk

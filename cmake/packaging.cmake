@@ -1,8 +1,8 @@
 # SPDX-License-Identifier: MIT
-# Version header, install rules, CMake and pkg-config packages, man page,
-# and two Debian packages: zelreport (the programs, their man pages and
-# documentation) and libzelreport-dev (headers, static library, CMake and
-# pkg-config files). Any install rule with COMPONENT zelreport, or with no
+# Install rules, CMake and pkg-config packages, man pages, and two Debian
+# packages (included when ZELREPORT_INSTALL is on): zelreport (the
+# programs, their man pages and documentation) and libzelreport-dev
+# (headers, static library, CMake and pkg-config files). Any install rule with COMPONENT zelreport, or with no
 # component, goes into the zelreport package.
 
 # The packages install under /usr, where GNUInstallDirs gives the multiarch
@@ -13,16 +13,6 @@ if(CMAKE_INSTALL_PREFIX_INITIALIZED_TO_DEFAULT)
 endif()
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
-
-set(ZELREPORT_GENERATED_INCLUDE ${PROJECT_BINARY_DIR}/generated/include)
-configure_file(${CMAKE_CURRENT_LIST_DIR}/version.h.in ${ZELREPORT_GENERATED_INCLUDE}/zelreport/version.h @ONLY)
-
-# The same name in the build tree as in an installed tree.
-add_library(zelreport::zelreport ALIAS zelreport_lib)
-set_target_properties(zelreport_lib PROPERTIES EXPORT_NAME zelreport)
-target_include_directories(zelreport_lib PUBLIC $<BUILD_INTERFACE:${ZELREPORT_GENERATED_INCLUDE}>)
-# The public header uses std::span.
-target_compile_features(zelreport_lib PUBLIC cxx_std_20)
 
 set(ZELREPORT_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/zelreport)
 set(ZELREPORT_DEV libzelreport-dev)

@@ -1,53 +1,49 @@
 # SPDX-License-Identifier: MIT
-# Fuzzing with libFuzzer under ASan+UBSan (clang; the main build uses g++).
-# `make fuzz` runs for FUZZ_SECONDS and fails on any finding; the corpus it
-# grows stays in $(FUZZ_BUILD)/corpus between runs.
+# Fuzzing with libFuzzer under ASan and UBSan: `make fuzz` configures
+# $(FUZZ_BUILD) with clang through CMake (the same source lists as every
+# other build) and runs each target in FUZZ_TARGETS (every fuzz/NAME_fuzz.cpp)
+# for FUZZ_SECONDS, starting from its committed corpus fuzz/corpus/NAME;
+# what it finds new is kept in $(FUZZ_BUILD)/corpus/NAME. Any finding fails.
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_CXX ?= clang++
-FUZZ_MAX_LEN ?= 4096
-FUZZ_OPT ?= -O2
+FUZZ_TARGETS ?= $(patsubst fuzz/%_fuzz.cpp,%,$(wildcard fuzz/*_fuzz.cpp))
 FUZZ_ARGS ?=
-FUZZ_SANITIZE := -fsanitize=address,undefined -fno-sanitize-recover=all
-FUZZ_CXXFLAGS := -DFUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION -std=c++20 -g $(FUZZ_OPT) -fno-omit-frame-pointer -Wall -Wextra -Werror \
-	-Iinclude -Isrc $(FUZZ_SANITIZE)
-# The C interface needs the generated version header and adds no reading.
-FUZZ_LIB_SRCS := $(filter-out src/main/% src/reader/run_c.cpp,$(wildcard src/*/*.cpp))
-FUZZ_OBJS := $(patsubst %.cpp,$(FUZZ_BUILD)/obj/%.o,$(FUZZ_LIB_SRCS) fuzz/zelreport_fuzz.cpp)
-FUZZ_BIN := $(FUZZ_BUILD)/zelreport_fuzz
-FUZZ_SEEDS := $(wildcard tests/golden/*/*.xml tests/golden/*/*/*.xml examples/*.xml)
+FUZZ_MAX_LEN ?= 4096
+FUZZ_MAX_LEN_conversion ?= 128
+FUZZ_MAX_LEN_spelling ?= 8
+FUZZ_DICT_document := fuzz/document.dict
+FUZZ_DICT_values := fuzz/tokens.dict
+FUZZ_DICT_conversion := fuzz/tokens.dict
+FUZZ_CMAKE_FLAGS := -DCMAKE_CXX_COMPILER=$(FUZZ_CXX) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZELREPORT_FUZZ=ON \
+	-DZELREPORT_TESTS=OFF -DZELREPORT_BENCH=OFF -DZELREPORT_EXAMPLES=OFF -DZELREPORT_INSTALL=OFF
 
-.PHONY: fuzz fuzz-build fuzz-seeds
+.PHONY: fuzz fuzz-build fuzz-coverage
 
-fuzz-build: $(FUZZ_BIN)
+fuzz-build:
+	cmake -S . -B $(FUZZ_BUILD) $(FUZZ_CMAKE_FLAGS)
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target $(FUZZ_TARGETS:%=%_fuzz)
 
-$(FUZZ_BUILD)/obj/%.o: %.cpp $(wildcard include/zelreport/*.h src/*/*.h)
-	@mkdir -p $(dir $@)
-	$(FUZZ_CXX) $(FUZZ_CXXFLAGS) -fsanitize=fuzzer-no-link -c $< -o $@
+fuzz: $(FUZZ_TARGETS:%=fuzz-run-%)
 
-$(FUZZ_BIN): $(FUZZ_OBJS)
-	$(FUZZ_CXX) $(FUZZ_SANITIZE) -fsanitize=fuzzer $^ -o $@
+fuzz-run-%: fuzz-build
+	mkdir -p $(FUZZ_BUILD)/corpus/$* $(FUZZ_BUILD)/artifacts/$*
+	$(FUZZ_BUILD)/fuzz/$*_fuzz -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
+		-max_len=$(or $(FUZZ_MAX_LEN_$*),$(FUZZ_MAX_LEN)) $(if $(FUZZ_DICT_$*),-dict=$(FUZZ_DICT_$*)) \
+		-print_final_stats=1 -artifact_prefix=$(FUZZ_BUILD)/artifacts/$*/ $(FUZZ_ARGS) \
+		$(FUZZ_BUILD)/corpus/$* fuzz/corpus/$*
 
-# The seeds are copied afresh each run from the test and example documents.
-fuzz-seeds:
-	rm -rf $(FUZZ_BUILD)/seeds
-	mkdir -p $(FUZZ_BUILD)/seeds $(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/artifacts
-	@for f in $(FUZZ_SEEDS); do cp "$$f" "$(FUZZ_BUILD)/seeds/$$(echo "$$f" | tr / _)"; done
-
-fuzz: $(FUZZ_BIN) fuzz-seeds
-	$(FUZZ_BIN) -max_total_time=$(FUZZ_SECONDS) -max_len=$(FUZZ_MAX_LEN) -timeout=10 \
-		-dict=fuzz/zelreport.dict -print_final_stats=1 \
-		-artifact_prefix=$(FUZZ_BUILD)/artifacts/ $(FUZZ_ARGS) \
-		$(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/seeds
-
-# Line and branch coverage of the library by the fuzz corpus and seeds
-# (replayed once, without sanitizers).
-.PHONY: fuzz-coverage
-fuzz-coverage: fuzz-seeds
-	$(FUZZ_CXX) -DFUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION -std=c++20 -O1 -Iinclude -Isrc \
-		-fprofile-instr-generate -fcoverage-mapping -fsanitize=fuzzer \
-		$(FUZZ_LIB_SRCS) fuzz/zelreport_fuzz.cpp -o $(FUZZ_BUILD)/zelreport_fuzz_cov
-	LLVM_PROFILE_FILE=$(FUZZ_BUILD)/coverage.profraw $(FUZZ_BUILD)/zelreport_fuzz_cov -runs=0 \
-		$(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/seeds 2>/dev/null
-	llvm-profdata merge -sparse $(FUZZ_BUILD)/coverage.profraw -o $(FUZZ_BUILD)/coverage.profdata
-	llvm-cov report $(FUZZ_BUILD)/zelreport_fuzz_cov -instr-profile=$(FUZZ_BUILD)/coverage.profdata src
+# Line and branch coverage of src/ by the committed and the grown corpus,
+# each target replayed once in a coverage build.
+fuzz-coverage:
+	cmake -S . -B $(FUZZ_BUILD)-coverage $(FUZZ_CMAKE_FLAGS) \
+		-DCMAKE_CXX_FLAGS="-fprofile-instr-generate -fcoverage-mapping"
+	cmake --build $(FUZZ_BUILD)-coverage -j $(JOBS) --target $(FUZZ_TARGETS:%=%_fuzz)
+	rm -f $(FUZZ_BUILD)-coverage/*.profraw
+	for t in $(FUZZ_TARGETS); do mkdir -p $(FUZZ_BUILD)/corpus/$$t; \
+		LLVM_PROFILE_FILE=$(FUZZ_BUILD)-coverage/$$t.profraw $(FUZZ_BUILD)-coverage/fuzz/$${t}_fuzz -runs=0 \
+		$(FUZZ_BUILD)/corpus/$$t fuzz/corpus/$$t 2>/dev/null || exit 1; done
+	llvm-profdata merge -sparse $(FUZZ_BUILD)-coverage/*.profraw -o $(FUZZ_BUILD)-coverage/all.profdata
+	llvm-cov report -instr-profile=$(FUZZ_BUILD)-coverage/all.profdata \
+		$(FUZZ_BUILD)-coverage/fuzz/$(firstword $(FUZZ_TARGETS))_fuzz \
+		$(foreach t,$(wordlist 2,$(words $(FUZZ_TARGETS)),$(FUZZ_TARGETS)),-object $(FUZZ_BUILD)-coverage/fuzz/$(t)_fuzz) src

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: MIT
-// The library API: the same document through memory, a descriptor and a
-// stream; records as views; failures returned, never exits.
+// The library: converted values as the records' views show them, the same
+// report through every entry, failures returned, the text limit, the
+// output handed on before each read, and documents cut at every byte.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
-#include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "support/run.h"
@@ -14,6 +16,7 @@
 namespace {
 
 using namespace zelreport;
+using zeltest::SampleReport;
 
 struct Collected {
     std::string out;
@@ -23,10 +26,7 @@ struct Collected {
     Handlers handlers;
 
     Collected() {
-        handlers.output = [this](std::string_view text) {
-            out += text;
-            return true;
-        };
+        handlers.output = [this](std::string_view text) { return out.append(text), true; };
         handlers.on_record = [this](const RecordView& r) {
             floats.emplace_back(r.floatdata.begin(), r.floatdata.end());
             ints.emplace_back(r.intdata.begin(), r.intdata.end());
@@ -35,108 +35,136 @@ struct Collected {
     }
 };
 
-std::string Record(const std::string& datyp, const std::string& values) {
-    return "<zelrecord>\n<nomvar>V" + datyp + "</nomvar>\n<datyp>" + datyp + "</datyp>\n<zeldata>\n<values>" +
-           values + "</values>\n</zeldata>\n</zelrecord>\n";
+std::string Record(int datyp, const std::string& values) {
+    return "<zelrecord>\n<datyp>" + std::to_string(datyp) + "</datyp>\n<zeldata>\n<values>" + values +
+           "</values>\n</zeldata>\n</zelrecord>\n";
 }
 
-TEST(Api, RecordsCarryTheConvertedValues) {
-    Collected c;
-    std::string doc = Record("2", "1 2\n-3 4 +5 x 99999999999 -99999999999 7.9") +
-                      Record("5", "0.5 +1e1 x -2") + Record("3", "1 2 3");
-    EXPECT_EQ(run_buffer(doc, c.handlers).status, Status::ok);
-    ASSERT_EQ(c.ints.size(), 3u);
-    EXPECT_EQ(c.ints[0], (std::vector<std::int32_t>{1, 2, 4, 5, 0, INT_MAX, INT_MIN, 7}));
-    EXPECT_EQ(c.floats[1], (std::vector<float>{0.5f, 10.0f, 0.0f, -2.0f}));
-    EXPECT_TRUE(c.floats[2].empty());
-    EXPECT_TRUE(c.ints[2].empty());
-    EXPECT_EQ(c.nomvars, (std::vector<std::string>{"V2", "V5", "V3"}));
+// Integer values do not show in the report, only in the view.
+TEST(Api, ViewsCarryTheConvertedValues) {
+    struct Case {
+        int datyp;
+        std::string values;
+        std::vector<std::int32_t> ints;
+        std::vector<float> floats;
+    } cases[] = {
+        {2, "1 2\n-3 4 +5 x 7.9 -0", {1, 2, 4, 5, 0, 7, 0}, {}},
+        {2,
+         "999999999 2147483647 2147483648 4294967297 -2147483648 -2147483649 99999999999",
+         {999999999, INT_MAX, INT_MAX, INT_MAX, INT_MIN, INT_MIN, INT_MAX},
+         {}},
+        {2, "1\n-2\n -3\r\n-4 5\r 6", {1, -3, 5, 6}, {}},
+        {5, "0.5 +1e1 x -2 1\n-2 3 \n-4", {}, {0.5f, 10.0f, 0.0f, -2.0f, 1.0f, 3.0f, -4.0f}},
+        {3, "1 2 3", {}, {}},
+    };
+    for (const Case& c : cases) {
+        Collected got;
+        EXPECT_EQ(run_buffer(Record(c.datyp, c.values), got.handlers).status, Status::ok);
+        ASSERT_EQ(got.ints.size(), 1u) << c.values;
+        EXPECT_EQ(got.ints[0], c.ints) << c.values;
+        EXPECT_EQ(got.floats[0], c.floats) << c.values;
+    }
 }
 
-TEST(Api, MemoryDescriptorAndStreamGiveTheSameReport) {
-    std::string doc = zeltest::ReadFile(EXAMPLES_DIR "/sample.xml");
-    Collected memory, descriptor, stream;
-    ASSERT_EQ(run_buffer(doc, memory.handlers).status, Status::ok);
+// A reader that hands the document over in `pieces`, then ends.
+ReadBlock Pieces(
+    std::vector<std::string> pieces, std::function<void()> before_each = [] {}) {
+    return
+        [pieces = std::move(pieces), before_each, next = std::size_t{0}](char* buffer, std::size_t) mutable {
+            before_each();
+            if (next == pieces.size()) return 0L;
+            std::memcpy(buffer, pieces[next].data(), pieces[next].size());
+            return static_cast<long>(pieces[next++].size());
+        };
+}
 
+TEST(Api, EveryEntryGivesTheSameReport) {
+    const std::string doc = zeltest::Sample();
+    Collected memory, descriptor, stream, reader, rebuilt;
+    EXPECT_EQ(run_buffer(doc, memory.handlers).status, Status::ok);
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
     ASSERT_EQ(write(fds[1], doc.data(), doc.size()), static_cast<ssize_t>(doc.size()));
     close(fds[1]);
     EXPECT_EQ(run_fd(fds[0], descriptor.handlers).status, Status::ok);
     close(fds[0]);
-
     std::FILE* file = std::fopen(EXAMPLES_DIR "/sample.xml", "rb");
-    ASSERT_NE(file, nullptr);
     EXPECT_EQ(run_file(file, stream.handlers).status, Status::ok);
     std::fclose(file);
-
-    EXPECT_FALSE(memory.out.empty());
-    EXPECT_EQ(descriptor.out, memory.out);
-    EXPECT_EQ(stream.out, memory.out);
-    // Each run starts afresh: no state is left from the one before.
-    Collected again;
-    run_buffer(doc, again.handlers);
-    EXPECT_EQ(again.out, memory.out);
+    EXPECT_EQ(run_reader(Pieces({doc}), reader.handlers).status, Status::ok);
+    rebuilt.handlers.output = {};
+    rebuilt.handlers.on_record = [&rebuilt](const RecordView& r) { append_report(r, rebuilt.out); };
+    run_buffer(doc, rebuilt.handlers);
+    for (const Collected* c : {&memory, &descriptor, &stream, &reader, &rebuilt})
+        EXPECT_EQ(c->out, SampleReport());
 }
 
-TEST(Api, AppendReportGivesTheReportOfTheView) {
-    std::string doc = zeltest::ReadFile(EXAMPLES_DIR "/sample.xml");
+// Reports are handed on before the reader waits for more input, so a
+// producer that pauses sees every record it has finished.
+TEST(Api, OutputIsHandedOnBeforeEachRead) {
+    const std::string doc = zeltest::Sample();
+    const std::size_t second = doc.find("<zelrecord>", doc.find("</zelrecord>"));
     Collected c;
-    std::string rebuilt;
-    c.handlers.on_record = [&rebuilt](const RecordView& r) { append_report(r, rebuilt); };
-    run_buffer(doc, c.handlers);
-    EXPECT_EQ(rebuilt, c.out);
+    std::vector<std::string> seen;
+    run_reader(Pieces({doc.substr(0, second), doc.substr(second)}, [&] { seen.push_back(c.out); }),
+               c.handlers);
+    EXPECT_EQ(seen, (std::vector<std::string>{"", SampleReport(0), SampleReport()}));
 }
 
 TEST(Api, FailuresAreReturned) {
     Handlers refusing;
     refusing.output = [](std::string_view) { return false; };
-    int calls = 0;
-    refusing.on_record = [&calls](const RecordView&) { ++calls; };
-    std::string two = "<zelrecord>\n</zelrecord>\n<zelrecord>\n</zelrecord>\n";
-    EXPECT_EQ(run_buffer(two, refusing).status, Status::write_error);
-    EXPECT_EQ(calls, 2);  // in memory, the output is tried once, at the end
-
-    Handlers quiet;
-    EXPECT_EQ(run_fd(-1, quiet).status, Status::read_error);
-    EXPECT_EQ(run_fd(-1, quiet).error, EBADF);
-    // No output handler: the report is dropped, the run still succeeds.
-    EXPECT_EQ(run_buffer(two, quiet).status, Status::ok);
+    EXPECT_EQ(run_buffer(zeltest::Sample(), refusing).status, Status::write_error);
+    EXPECT_EQ(run_fd(-1, Handlers{}).error, EBADF);
+    // No output handler: the report is dropped and the run succeeds.
+    EXPECT_EQ(run_buffer(zeltest::Sample(), Handlers{}).status, Status::ok);
+    // A read error ends the run; what was reported before it stands.
+    Collected c;
+    const std::string doc = zeltest::Sample();
+    bool given = false;
+    Result result = run_reader(
+        [&](char* buffer, std::size_t) -> long {
+            if (given) return errno = EIO, -1;
+            given = true;
+            std::memcpy(buffer, doc.data(), doc.size() - 30);
+            return static_cast<long>(doc.size() - 30);
+        },
+        c.handlers);
+    EXPECT_EQ(result.status, Status::read_error);
+    EXPECT_EQ(result.error, EIO);
+    EXPECT_EQ(c.out, SampleReport(0));
 }
 
 // Text elements are cut at 8,192,000 bytes; the rest is read as names.
-TEST(Limits, TextElementsAreCutAt8192000Bytes) {
+TEST(Api, TextElementsAreCutAt8192000Bytes) {
     const std::size_t limit = 8192000;
     Collected c;
     std::string doc = "<zelrecord>\n<nomvar>" + std::string(limit + 1, 'A') + "</nomvar>\n<etiket>" +
                       std::string(limit, 'E') + "</etiket>\n<zeldata>\n</zelrecord>\n";
     EXPECT_EQ(run_buffer(doc, c.handlers).status, Status::ok);
-    ASSERT_EQ(c.nomvars.size(), 1u);
-    EXPECT_EQ(c.nomvars[0], std::string(limit, 'A'));
+    ASSERT_EQ(c.nomvars, std::vector<std::string>{std::string(limit, 'A')});
     // The one byte past the cut is a one-byte name: one message, first.
-    std::string message = "ParseConfigFile(), found name is empty \n";
-    EXPECT_EQ(c.out.substr(0, message.size()), message);
+    const std::string message = "ParseConfigFile(), found name is empty \n";
+    EXPECT_EQ(c.out.find(message), 0u);
     EXPECT_EQ(c.out.find(message, 1), std::string::npos);
     EXPECT_NE(c.out.find("etiket = " + std::string(limit, 'E') + "\n"), std::string::npos);
 }
 
-// A values text is read whole, however long.
-TEST(Limits, LongValuesTextIsReadWhole) {
-    const int count = 700000;  // 2.8 MB of text
-    std::string values;
-    for (int i = 0; i < count; ++i) values += (i % 10 == 9) ? "1.5\n " : "1.5 ";
-    values += "9";
-    Collected c;
-    std::string doc = "<zelrecord>\n<ni>" + std::to_string(count + 1) + "</ni>\n<nj>1</nj>\n<nk>1</nk>\n" +
-                      "<datyp>1</datyp>\n<zeldata>\n<values>" + values +
-                      "</values>\n</zeldata>\n</zelrecord>\n";
-    EXPECT_EQ(run_buffer(doc, c.handlers).status, Status::ok);
-    ASSERT_EQ(c.floats.size(), 1u);
-    ASSERT_EQ(c.floats[0].size(), static_cast<std::size_t>(count + 1));
-    EXPECT_EQ(c.floats[0].back(), 9.0f);
-    EXPECT_EQ(c.out.find("ParseConfigFile()"), std::string::npos);
-    // 700000 * 1.5 + 9 stays exact in single precision: avg 1050009 / 700001.
-    EXPECT_NE(c.out.find("--- min: 1.500000 max: 9.000000 avg: 1.500011   ---"), std::string::npos) << c.out;
+// Cut at every byte: a record is reported once its closing tag's name is
+// complete and never before, no report is written in part, and nothing
+// but empty-name messages follows the reports.
+TEST(Api, SampleCutAtEveryByte) {
+    const std::string sample = zeltest::Sample(), message = "ParseConfigFile(), found name is empty \n";
+    const std::size_t first_end = sample.find("</zelrecord>") + 11,
+                      second_end = sample.rfind("</zelrecord>") + 11;
+    for (std::size_t cut = 0; cut <= sample.size(); ++cut) {
+        Collected c;
+        ASSERT_EQ(run_buffer(sample.substr(0, cut), c.handlers).status, Status::ok);
+        std::string reports = cut < first_end ? "" : cut < second_end ? SampleReport(0) : SampleReport();
+        ASSERT_EQ(c.out.substr(0, reports.size()), reports) << "cut at " << cut;
+        for (std::size_t at = reports.size(); at < c.out.size(); at += message.size())
+            ASSERT_EQ(c.out.substr(at, message.size()), message) << "cut at " << cut;
+    }
 }
 
 }  // namespace

@@ -20,7 +20,7 @@ int Scanner::GetC() {
     if (!read_block) return kEndOfInput;
     // The reader is about to wait: what is complete goes out first.
     if (flush) flush->Flush();
-    if (!block) block = std::make_unique<char[]>(kInputBlockSize);
+    if (!block) block.reset(new char[kInputBlockSize]);  // not zero-filled: read() fills it
     long n = read_block(block.get(), kInputBlockSize);
     if (n <= 0) {
         if (n < 0) {
