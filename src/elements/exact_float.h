@@ -56,11 +56,9 @@ inline float WithSign(float magnitude, bool negative) {
 // too and values below 10^-27 cannot occur.
 inline bool DecimalToFloat(std::uint64_t mantissa, int exponent, bool negative, float& value) {
     using namespace exact_float;
-    if (mantissa == 0) {
-        value = WithSign(0.0f, negative);
-        return true;
-    }
-    if (mantissa <= kMaxDoubleMantissa && exponent >= -kMaxExactPower && exponent <= kMaxExactPower) {
+    // Zero needs no case of its own: 0 times any power is 0, and the sign
+    // bit gives -0.
+    if (mantissa <= kMaxDoubleMantissa && static_cast<unsigned>(exponent + kMaxExactPower) <= 2 * kMaxExactPower) {
         double m = static_cast<double>(mantissa);
         double magnitude = exponent < 0 ? m / kExactPowersOfTen[-exponent] : m * kExactPowersOfTen[exponent];
         if ((std::bit_cast<std::uint64_t>(magnitude) & kDoubleDropped) == kDoubleHalfway) return false;
@@ -74,6 +72,7 @@ inline bool DecimalToFloat(std::uint64_t mantissa, int exponent, bool negative, 
         long double magnitude = exponent < 0 ? m / power : m * power;
         std::uint64_t significand;
         std::memcpy(&significand, &magnitude, sizeof significand);
+        // A zero mantissa has a zero significand: no halfway point.
         if ((significand & kLongDropped) == kLongHalfway) return false;
         value = WithSign(static_cast<float>(magnitude), negative);
         return true;
