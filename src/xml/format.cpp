@@ -1,0 +1,211 @@
+// SPDX-License-Identifier: MIT
+#include "xml/format.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <memory>
+#include <optional>
+
+#include "xml/content.h"
+#include "xml/document_reader.h"
+#include "xml/findings.h"
+#include "xml/limits.h"
+
+namespace zelreport::xml {
+
+namespace {
+
+constexpr std::string_view kHead = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<orv-standard-file>\n";
+constexpr std::string_view kTail = "</orv-standard-file>\n";
+// A values line is broken at the first token end past this many bytes;
+// the next line begins with a blank, which continues the values.
+constexpr std::size_t kValuesLineBytes = 240;
+// Values text is formatted this much at a time, so the output stays small.
+constexpr std::size_t kValuesSlice = 64 * 1024;
+// The most bytes one input byte can become: "&amp;", or a blank line break.
+constexpr std::size_t kMaxGrowth = 5;
+
+enum ByteClass : unsigned char { token_byte, separator, escaped };
+
+constexpr std::array<unsigned char, 256> MakeClasses() {
+    std::array<unsigned char, 256> classes{};
+    for (char c : {' ', '\t', '\n', '\r'}) classes[static_cast<unsigned char>(c)] = separator;
+    for (char c : {'<', '>', '&'}) classes[static_cast<unsigned char>(c)] = escaped;
+    return classes;
+}
+constexpr std::array<unsigned char, 256> kClasses = MakeClasses();
+
+std::string_view Entity(char c) {
+    return c == '<' ? "&lt;" : c == '>' ? "&gt;" : "&amp;";
+}
+
+// Writes the tokens of a values text as written, one blank between them,
+// breaking lines past kValuesLineBytes; "<", ">" and "&" become entities,
+// which zelreport reads as a byte that ends a number, like the character.
+class ValuesWriter {
+public:
+    explicit ValuesWriter(Output& out) : out_(out) {}
+
+    void Write(std::string_view raw) {
+        for (std::size_t at = 0; at < raw.size(); at += kValuesSlice) {
+            std::string_view slice = raw.substr(at, kValuesSlice);
+            std::string& buffer = out_.buffer();
+            std::size_t start = buffer.size();
+            buffer.resize(start + slice.size() * kMaxGrowth + 2);
+            char* p = buffer.data() + start;
+            for (char c : slice) {
+                unsigned char kind = kClasses[static_cast<unsigned char>(c)];
+                if (kind == separator) {
+                    separate_ = any_;
+                    continue;
+                }
+                if (separate_) {
+                    if (line_ >= kValuesLineBytes) {
+                        *p++ = '\n';
+                        line_ = 0;
+                    }
+                    *p++ = ' ';
+                    ++line_;
+                    separate_ = false;
+                }
+                any_ = true;
+                if (kind == escaped) {
+                    std::string_view entity = Entity(c);
+                    std::memcpy(p, entity.data(), entity.size());
+                    p += entity.size();
+                    line_ += entity.size();
+                } else {
+                    *p++ = c;
+                    ++line_;
+                }
+            }
+            buffer.resize(static_cast<std::size_t>(p - buffer.data()));
+            out_.FlushIfFull();
+        }
+    }
+
+    bool wrote_any() const { return any_; }
+
+private:
+    Output& out_;
+    std::size_t line_ = 0;
+    bool any_ = false;       // a token was written
+    bool separate_ = false;  // a blank is due before the next token
+};
+
+class RecordWriter final : public RecordSink {
+public:
+    explicit RecordWriter(Output& out) : out_(out) {}
+
+    const std::optional<Trouble>& refusal() const { return refusal_; }
+
+    void OnRecord(XmlRecord&& record) override {
+        if (refusal_) return;
+        // A text zelreport cannot read as written stops everything before
+        // the record is written.
+        for (std::size_t i = 0; i < kFieldCount; ++i) {
+            if (!record.text[i]) continue;
+            Field field = static_cast<Field>(i);
+            Cause hazard =
+                record.text_size[i] > kTextLimit ? Cause::long_text : TextHazard(field, *record.text[i]);
+            if (hazard != Cause::none) return Refuse(record, field, hazard);
+        }
+        std::string& out = out_.buffer();
+        out += "<zelrecord>\n";
+        for (std::size_t i = 0; i < kFieldCount; ++i) {
+            std::string_view name = kFields[i].name;
+            if (kFields[i].kind == FieldKind::text) {
+                if (record.text[i]) AppendElement(name, *record.text[i]);
+            } else if (IsReported(static_cast<Field>(i))) {
+                // Negative numbers as their 32-bit two's complement, which
+                // zelreport reads back as the same signed number.
+                char digits[16];
+                auto end = std::to_chars(digits, digits + sizeof digits,
+                                         static_cast<std::uint32_t>(record.number[i]))
+                               .ptr;
+                AppendElement(name, std::string_view(digits, static_cast<std::size_t>(end - digits)));
+            }
+        }
+        out_.buffer() += "<zeldata>\n";
+        if (record.has_values) {
+            // The byte after "<values>" is stored whatever it is; a line
+            // break there keeps an empty values text empty.
+            out_.buffer() += "<values>";
+            ValuesWriter values(out_);
+            values.Write(record.values);
+            if (!values.wrote_any()) out_.buffer() += '\n';
+            out_.buffer() += "</values>\n";
+        } else {
+            // zelreport needs an element between <zeldata> and </zeldata> to
+            // see the record's end; this one means nothing.
+            out_.buffer() += "<novalues/>\n";
+        }
+        out_.buffer() += "</zeldata>\n</zelrecord>\n";
+        out_.FlushIfFull();
+    }
+
+private:
+    void AppendElement(std::string_view name, std::string_view content) {
+        std::string& out = out_.buffer();
+        out += '<';
+        out += name;
+        out += '>';
+        out += content;
+        out += "</";
+        out += name;
+        out += ">\n";
+    }
+
+    void Refuse(const XmlRecord& record, Field field, Cause hazard) {
+        std::size_t i = static_cast<std::size_t>(field);
+        std::string message(Info(field).name);
+        message += ' ';
+        message += ShowText(&*record.text[i], record.text_size[i]);
+        message += ": zelreport cannot read this text as written: ";
+        message += Describe(hazard).what;
+        refusal_ = Trouble{record.source[i].at, std::move(message)};
+    }
+
+    Output& out_;
+    std::optional<Trouble> refusal_;
+};
+
+std::string PlaceMessage(std::string_view name, const Trouble& trouble, std::string_view severity) {
+    std::string message(name);
+    if (trouble.at.line > 0) {
+        message += ':';
+        message += std::to_string(trouble.at.line);
+        message += ':';
+        message += std::to_string(trouble.at.column);
+    }
+    message += ": ";
+    message += severity;
+    message += trouble.message;
+    return message;
+}
+
+}  // namespace
+
+FormatResult FormatDocument(std::string_view name, ReadFn read, Output& out) {
+    RecordWriter writer(out);
+    DocumentReader reader(writer, {.refuse_long_texts = true});
+    auto block = std::make_unique_for_overwrite<char[]>(kBlockSize);
+    out.Write(kHead);
+    for (;;) {
+        long n = read(block.get(), kBlockSize);
+        if (n < 0)
+            return {FormatResult::trouble,
+                    PlaceMessage(name, {{}, std::string("read error: ") + std::strerror(errno)}, "")};
+        bool parsed = reader.Parse(block.get(), static_cast<std::size_t>(n), n == 0);
+        if (writer.refusal())
+            return {FormatResult::refused, PlaceMessage(name, *writer.refusal(), "error: ")};
+        if (!parsed) return {FormatResult::trouble, PlaceMessage(name, reader.trouble(), "")};
+        if (out.failed() || n == 0) break;
+    }
+    out.Write(kTail);
+    out.Flush();
+    return {};
+}
+
+}  // namespace zelreport::xml
