@@ -106,7 +106,7 @@ public:
         // zelreport stops at a root closing tag; whatever it left unread
         // still goes through the XML reading.
         stopped_ = !ended_ || handed_ < chunk_.size;
-        if (stopped_) stopped_at_ = PositionOf(piece_.start);
+        if (stopped_) stopped_at_ = StopPosition();
         for (;;) {
             while (!pending_.empty()) Settle(nullptr);
             if (ended_ || !NextChunk()) break;
@@ -153,17 +153,37 @@ private:
             line_start_ = at + static_cast<std::uint64_t>(static_cast<const char*>(last) - bytes) + 1;
     }
 
-    // The place of `offset` in the piece being read (columns count bytes).
+    // The place of `offset` in the input handed so far of the current
+    // chunk, counted from the piece being read (columns count bytes).
     Position PositionOf(std::uint64_t offset) const {
-        if (offset < piece_.start) offset = piece_.start;
-        const char* start = chunk_.bytes.get() + (piece_.start - chunk_.offset);
-        const char* place = start + (offset - piece_.start);
-        std::uint64_t line = piece_.line + static_cast<std::uint64_t>(std::count(start, place, '\n'));
-        std::uint64_t line_start = piece_.line_start;
-        if (const void* last = memrchr(start, '\n', static_cast<std::size_t>(place - start)))
-            line_start =
-                piece_.start + static_cast<std::uint64_t>(static_cast<const char*>(last) - start) + 1;
+        const std::uint64_t first = chunk_.offset;
+        offset = std::clamp(offset, first, first + handed_);
+        const char* bytes = chunk_.bytes.get();
+        auto at = [&](std::uint64_t o) { return bytes + (o - first); };
+        std::uint64_t line = piece_.line;
+        if (offset >= piece_.start)
+            line += static_cast<std::uint64_t>(std::count(at(piece_.start), at(offset), '\n'));
+        else
+            line -= static_cast<std::uint64_t>(std::count(at(offset), at(piece_.start), '\n'));
+        std::uint64_t line_start = line == piece_.line ? piece_.line_start : first;
+        if (const void* last = memrchr(bytes, '\n', static_cast<std::size_t>(offset - first)))
+            line_start = first + static_cast<std::uint64_t>(static_cast<const char*>(last) - bytes) + 1;
         return {offset, line, offset - line_start + 1};
+    }
+
+    // Where a closing name starting at `name` stands: at its "<" when it
+    // has one.
+    Position TagPosition(std::uint64_t name) const {
+        if (name > chunk_.offset && chunk_.bytes[name - 1 - chunk_.offset] == '<') --name;
+        return PositionOf(name);
+    }
+
+    // Where zelreport stopped: at the last root closing name it was handed.
+    Position StopPosition() const {
+        constexpr std::string_view kRootEndName = "/orv-standard-file";
+        std::string_view handed(chunk_.bytes.get(), handed_);
+        std::size_t name = handed.rfind(kRootEndName);
+        return name == std::string_view::npos ? PositionOf(piece_.start) : TagPosition(chunk_.offset + name);
     }
 
     bool NextChunk() {
@@ -202,7 +222,7 @@ private:
         while (!pending_.empty() && pending_.front().end.offset + 1 < place) Settle(nullptr);
         if (trigger && !pending_.empty() && pending_.front().end.offset + 1 == place) return Settle(&view);
         if (extras_.size() < kMaxWaitingExtras) {
-            Position at = PositionOf(place);
+            Position at = trigger ? TagPosition(place) : PositionOf(place);
             extras_.push_back({place, at, view.nomvar ? std::optional(*view.nomvar) : std::nullopt});
         } else {
             ++extras_dropped_;
@@ -238,9 +258,9 @@ private:
         if (!record) out_.Begin("", n ? extras_[0].at : Position{});
         for (std::size_t i = 0; i < n; ++i) {
             const Extra& extra = extras_[i];
-            const std::string* nomvar = extra.nomvar ? &*extra.nomvar : nullptr;
-            std::string what = "zelreport reports a record here that the XML does not have (nomvar " +
-                               ShowText(nomvar, nomvar ? nomvar->size() : 0) + ")";
+            std::string what = "zelreport reports a record here that the XML does not have";
+            what += extra.nomvar ? " (nomvar " + ShowText(&*extra.nomvar, extra.nomvar->size()) + ")"
+                                 : " (no nomvar)";
             out_.Error(extra.at, what, ExtraBlame(extra, record));
         }
         if (!record) {

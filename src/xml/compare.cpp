@@ -27,6 +27,15 @@ Position Where(const Problem& blame, const Position& element) {
     return blame.cause != Cause::none ? blame.at : element;
 }
 
+// Why zelreport has a field the record does not give: it carried over
+// from an unreported record, or came from markup read as an element name.
+Problem UngivenBlame(const XmlRecord& record, bool previous_reported) {
+    if (!previous_reported) return {Cause::carried_over, record.start};
+    for (const Problem& p : record.problems)
+        if (MisreadsNames(p.cause) || LosesLines(p.cause)) return p;
+    return {};
+}
+
 void CompareText(Field field, const XmlRecord& record, const std::string* reported, bool previous_reported,
                  FindingWriter& out) {
     std::size_t i = Index(field);
@@ -35,8 +44,7 @@ void CompareText(Field field, const XmlRecord& record, const std::string* report
         meant ? reported && record.text_size[i] == reported->size() && *meant == *reported : !reported;
     if (same) return;
     const Source& source = record.source[i];
-    Problem blame = source.blame;
-    if (!source.given && !previous_reported) blame = {Cause::carried_over, record.start};
+    Problem blame = source.given ? source.blame : UngivenBlame(record, previous_reported);
     std::string what = std::string(Info(field).name) + ": zelreport reads " +
                        ShowText(reported, reported ? reported->size() : 0) + ", the XML says " +
                        ShowText(meant ? &*meant : nullptr, record.text_size[i]);
@@ -58,7 +66,8 @@ bool CompareNumber(Field field, const XmlRecord& record, std::int32_t reported, 
         what += " (given in record " + ShowNumber(source.record) + ")";
     what += ": zelreport reads " + ShowNumber(Written(field, reported)) + ", the XML says " +
             ShowNumber(record.number[i]);
-    out.Error(Where(source.blame, source.given ? source.at : record.start), what, source.blame.cause);
+    Problem blame = source.given ? source.blame : UngivenBlame(record, true);
+    out.Error(Where(blame, source.given ? source.at : record.start), what, blame.cause);
     return false;
 }
 
@@ -115,7 +124,7 @@ Problem ValuesBlame(const XmlRecord& record, bool kinds_differ, bool previous_re
     if (kinds_differ && record.datyp_after_values) return {Cause::datyp_after_values, datyp.at};
     if (kinds_differ && datyp.blame.cause != Cause::none) return datyp.blame;
     if (record.values_source.blame.cause != Cause::none) return record.values_source.blame;
-    if (!record.has_values && !previous_reported) return {Cause::carried_over, record.start};
+    if (!record.has_values) return UngivenBlame(record, previous_reported);
     if (record.values.find('>') != std::string::npos) return {Cause::gt_in_text, record.values_source.at};
     return {};
 }

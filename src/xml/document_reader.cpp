@@ -57,28 +57,21 @@ constexpr Name NameOf(Role role) {
 }
 
 // The role of an element named `name` under an element of role `parent`:
-// records in the root, fields in a record, values in a record or its
-// zeldata. Anything else carries no meaning.
+// records in the root, fields and values in a record or its zeldata,
+// which only wraps them. Anything else carries no meaning.
 Role RoleOf(ElementName name, Role parent) {
-    switch (parent) {
-        case Role::root:
-            return name.name == Name::record ? Role::record : Role::ignored;
-        case Role::record:
-            if (name.name == Name::data) return Role::data;
-            if (name.name == Name::values) return Role::values;
-            if (name.name != Name::field) return Role::ignored;
-            switch (Info(name.field).kind) {
-                case FieldKind::text:
-                    return Role::text;
-                case FieldKind::dropped:
-                    return Role::dropped;
-                default:
-                    return Role::integer;
-            }
-        case Role::data:
-            return name.name == Name::values ? Role::values : Role::ignored;
+    if (parent == Role::root) return name.name == Name::record ? Role::record : Role::ignored;
+    if (parent != Role::record && parent != Role::data) return Role::ignored;
+    if (name.name == Name::data && parent == Role::record) return Role::data;
+    if (name.name == Name::values) return Role::values;
+    if (name.name != Name::field) return Role::ignored;
+    switch (Info(name.field).kind) {
+        case FieldKind::text:
+            return Role::text;
+        case FieldKind::dropped:
+            return Role::dropped;
         default:
-            return Role::ignored;
+            return Role::integer;
     }
 }
 
@@ -290,8 +283,10 @@ private:
         std::size_t room = content_size_ < kTextLimit ? kTextLimit - content_size_ : 0;
         content_.append(text, std::min(size, room));
         content_size_ += size;
-        if (content_size_ > kTextLimit && options_.refuse_long_texts)
-            Fail("a text over 8,192,000 bytes, more than zelreport reads", Here());
+        if (content_size_ > kTextLimit && options_.refuse_long_texts) {
+            Fail("a text over 8,192,000 bytes: zelreport cuts it", Here());
+            trouble_.unwritable = true;
+        }
     }
 
     // An integer is kept without its leading white space, up to a length
@@ -322,11 +317,14 @@ private:
             source.blame = {hazard, open.at};
         } else {
             for (std::size_t i = open.first_problem; i-- > 0;)
-                if (LosesLines(problems[i].cause) || MisreadsNames(problems[i].cause) ||
-                    problems[i].cause == Cause::encoding) {
+                if (LosesLines(problems[i].cause) || MisreadsNames(problems[i].cause)) {
                     source.blame = problems[i];
                     break;
                 }
+            // A document not in UTF-8 is noted first in every record.
+            if (source.blame.cause == Cause::none && !problems.empty() &&
+                problems[0].cause == Cause::encoding)
+                source.blame = {Cause::encoding, open.at};
         }
         return source;
     }

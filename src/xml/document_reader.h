@@ -21,6 +21,7 @@ struct ReaderOptions {
 struct Trouble {
     Position at;
     std::string message;
+    bool unwritable = false;  // a meaning zelreport cannot read as written
 };
 
 class RecordSink {

@@ -94,6 +94,19 @@ private:
     bool separate_ = false;  // a blank is due before the next token
 };
 
+std::string_view RefusalReason(Cause hazard) {
+    switch (hazard) {
+        case Cause::long_text:
+            return "it is over 8,192,000 bytes, where zelreport cuts texts";
+        case Cause::escaped_content:
+            return "it holds a line break, which ends a text, or '<' or '&', which XML writes as an entity";
+        case Cause::empty_text:
+            return "it stores no text that is empty or exactly four spaces";
+        default:
+            return "a '>' after the first byte ends a text, and a nomvar holding '>' becomes '>>'";
+    }
+}
+
 class RecordWriter final : public RecordSink {
 public:
     explicit RecordWriter(Output& out) : out_(out) {}
@@ -162,9 +175,9 @@ private:
         std::string message(Info(field).name);
         message += ' ';
         message += ShowText(&*record.text[i], record.text_size[i]);
-        message += ": zelreport cannot read this text as written: ";
-        message += Describe(hazard).what;
-        refusal_ = Trouble{record.source[i].at, std::move(message)};
+        message += ": zelreport cannot read this text: ";
+        message += RefusalReason(hazard);
+        refusal_ = Trouble{record.source[i].at, std::move(message), true};
     }
 
     Output& out_;
@@ -200,6 +213,8 @@ FormatResult FormatDocument(std::string_view name, ReadFn read, Output& out) {
         bool parsed = reader.Parse(block.get(), static_cast<std::size_t>(n), n == 0);
         if (writer.refusal())
             return {FormatResult::refused, PlaceMessage(name, *writer.refusal(), "error: ")};
+        if (!parsed && reader.trouble().unwritable)
+            return {FormatResult::refused, PlaceMessage(name, reader.trouble(), "error: ")};
         if (!parsed) return {FormatResult::trouble, PlaceMessage(name, reader.trouble(), "")};
         if (out.failed() || n == 0) break;
     }

@@ -122,7 +122,9 @@ void LayoutTracker::OnText(const char* data, std::size_t size, std::size_t raw_s
         return;
     }
     if (content != Content::none) {
-        if (raw_size != size) NoteOnce(Cause::escaped_content);
+        // Decoded UTF-8 is as long as the bytes written, unless an entity,
+        // a character reference or another encoding stood there.
+        if (raw_size != size && document_problem_ != Cause::encoding) NoteOnce(Cause::escaped_content);
         if (content == Content::values && after_line_break_ && data[0] != ' ') NoteOnce(Cause::values_line);
         after_line_break_ = false;
         content_bytes_ += size;
