@@ -35,7 +35,7 @@ struct Chunk {
     std::unique_ptr<char[]> bytes;
     std::size_t size = 0;
     std::uint64_t offset = 0;
-    std::vector<XmlRecord> records;
+    std::vector<std::unique_ptr<XmlRecord>> records;
     std::optional<std::uint64_t> root_end;  // offset of </orv-standard-file>
     bool last = false;
     std::optional<Trouble> trouble;
@@ -44,8 +44,12 @@ struct Chunk {
 // Parses the document on a thread of its own.
 class XmlSide final : public RecordSink {
 public:
-    XmlSide(ReadFn read, BoundedQueue<Chunk>& queue)
-        : read_(std::move(read)), queue_(queue), reader_(*this, {.track_layout = true}) {}
+    XmlSide(ReadFn read, BoundedQueue<Chunk>& queue, Pool<char[]>& blocks, Pool<XmlRecord>& records)
+        : read_(std::move(read)),
+          queue_(queue),
+          blocks_(blocks),
+          records_(records),
+          reader_(*this, {.track_layout = true}) {}
 
     void Run() {
         try {
@@ -58,7 +62,8 @@ public:
         }
     }
 
-    void OnRecord(XmlRecord&& record) override { chunk_.records.push_back(std::move(record)); }
+    void OnRecord(std::unique_ptr<XmlRecord>& record) override { chunk_.records.push_back(std::move(record)); }
+    std::unique_ptr<XmlRecord> NewRecord() override { return records_.Take(); }
     void OnRootEnd(const Position& at) override { chunk_.root_end = at.offset; }
 
 private:
@@ -66,7 +71,7 @@ private:
         std::uint64_t offset = 0;
         for (;;) {
             chunk_ = Chunk{};
-            chunk_.bytes = std::make_unique_for_overwrite<char[]>(kBlockSize);
+            chunk_.bytes = blocks_.Take();
             chunk_.offset = offset;
             long n = read_(chunk_.bytes.get(), kBlockSize);
             if (n < 0) {
@@ -85,6 +90,8 @@ private:
 
     ReadFn read_;
     BoundedQueue<Chunk>& queue_;
+    Pool<char[]>& blocks_;
+    Pool<XmlRecord>& records_;
     DocumentReader reader_;
     Chunk chunk_;
 };
@@ -94,7 +101,8 @@ private:
 // compared) or not.
 class ReportSide {
 public:
-    ReportSide(BoundedQueue<Chunk>& queue, FindingWriter& out) : queue_(queue), out_(out) {}
+    ReportSide(BoundedQueue<Chunk>& queue, Pool<char[]>& blocks, Pool<XmlRecord>& records, FindingWriter& out)
+        : queue_(queue), blocks_(blocks), records_(records), out_(out) {}
 
     std::optional<Trouble> Run() {
         Handlers handlers;
@@ -192,6 +200,7 @@ private:
             ended_ = true;
             return false;
         }
+        blocks_.Give(std::move(chunk_.bytes));
         chunk_ = std::move(*next);
         handed_ = next_cut_ = 0;
         ended_ = chunk_.last;
@@ -200,7 +209,7 @@ private:
             chunk_.size = 0;
             return false;
         }
-        for (XmlRecord& record : chunk_.records) pending_.push_back(std::move(record));
+        for (std::unique_ptr<XmlRecord>& record : chunk_.records) pending_.push_back(std::move(record));
         chunk_.records.clear();
         if (chunk_.root_end) root_end_ = chunk_.root_end;
         finder_.Find(chunk_.bytes.get(), chunk_.size, chunk_.offset, cuts_);
@@ -211,7 +220,7 @@ private:
     // has passed without a report is not reported.
     void SettleConsumed() {
         std::uint64_t consumed = chunk_.offset + handed_;
-        while (!pending_.empty() && pending_.front().end.offset + 1 + kTriggerSize <= consumed)
+        while (!pending_.empty() && pending_.front()->end.offset + 1 + kTriggerSize <= consumed)
             Settle(nullptr);
     }
 
@@ -219,8 +228,8 @@ private:
         bool trigger = piece_.trigger != kNoTrigger;
         std::uint64_t place = trigger ? piece_.trigger : piece_.start;
         // The closing name of a record starts one byte into its tag.
-        while (!pending_.empty() && pending_.front().end.offset + 1 < place) Settle(nullptr);
-        if (trigger && !pending_.empty() && pending_.front().end.offset + 1 == place) return Settle(&view);
+        while (!pending_.empty() && pending_.front()->end.offset + 1 < place) Settle(nullptr);
+        if (trigger && !pending_.empty() && pending_.front()->end.offset + 1 == place) return Settle(&view);
         if (extras_.size() < kMaxWaitingExtras) {
             Position at = trigger ? TagPosition(place) : PositionOf(place);
             extras_.push_back({place, at, view.nomvar ? std::optional(*view.nomvar) : std::nullopt});
@@ -232,7 +241,7 @@ private:
     // Settles the first pending record, with zelreport's report of it or
     // without one.
     void Settle(const RecordView* reported) {
-        XmlRecord& record = pending_.front();
+        XmlRecord& record = *pending_.front();
         EmitExtras(record.start.offset, nullptr);
         out_.Begin(RecordGroup(record), record.start);
         EmitExtras(record.end.offset + 1, &record);
@@ -245,6 +254,7 @@ private:
         }
         out_.End();
         previous_reported_ = reported != nullptr;
+        records_.Give(std::move(pending_.front()));
         pending_.pop_front();
     }
 
@@ -288,8 +298,10 @@ private:
     };
 
     BoundedQueue<Chunk>& queue_;
+    Pool<char[]>& blocks_;
+    Pool<XmlRecord>& records_;
     FindingWriter& out_;
-    std::deque<XmlRecord> pending_;
+    std::deque<std::unique_ptr<XmlRecord>> pending_;
     Chunk chunk_;
     std::size_t handed_ = 0;
     std::vector<Cut> cuts_;
@@ -324,8 +336,10 @@ std::string TroubleMessage(std::string_view name, const Trouble& trouble) {
 
 CheckResult CheckDocument(std::string_view name, ReadFn read, Output& findings) {
     BoundedQueue<Chunk> queue(kChunksAhead);
+    Pool<char[]> blocks([] { return std::make_unique_for_overwrite<char[]>(kBlockSize); });
+    Pool<XmlRecord> records([] { return std::make_unique<XmlRecord>(); });
     FindingWriter writer(std::string(name), findings);
-    XmlSide xml(std::move(read), queue);
+    XmlSide xml(std::move(read), queue, blocks, records);
     std::optional<Trouble> trouble;
     {
         std::jthread parser([&xml] { xml.Run(); });
@@ -335,7 +349,7 @@ CheckResult CheckDocument(std::string_view name, ReadFn read, Output& findings) 
             ~CloseOnExit() { queue.Close(); }
         } close{queue};
         try {
-            trouble = ReportSide(queue, writer).Run();
+            trouble = ReportSide(queue, blocks, records, writer).Run();
         } catch (const std::bad_alloc&) {
             trouble = Trouble{{}, "out of memory"};
         }

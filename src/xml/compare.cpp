@@ -4,9 +4,9 @@
 #include <bit>
 #include <span>
 
-#include "elements/number.h"
 #include "xml/content.h"
 #include "xml/meaning.h"
+#include "xml/values.h"
 
 namespace zelreport::xml {
 
@@ -102,14 +102,12 @@ struct EntryComparison {
     std::string reported, meant;
 };
 
-template <typename T, typename Convert, typename Show>
-EntryComparison CompareEntries(std::string_view values, std::span<const T> reported, Convert convert,
-                               Show show) {
+template <typename T, typename Show>
+EntryComparison CompareEntries(std::string_view values, std::span<const T> reported, Show show) {
     EntryComparison c;
-    ForEachToken(values, [&](std::string_view token) {
+    ForEachValue<T>(values, [&](T meant) {
         std::uint64_t i = c.count++;
         if (c.differs || i >= reported.size()) return;
-        T meant = convert(token);
         if (std::bit_cast<std::uint32_t>(meant) == std::bit_cast<std::uint32_t>(reported[i])) return;
         c.differs = true;
         c.first = i;
@@ -149,16 +147,12 @@ bool CompareValues(const XmlRecord& record, const RecordView& reported, bool pre
     }
     EntryComparison c;
     std::uint64_t reported_count = 0;
-    std::string scratch;
     if (floats) {
-        c = CompareEntries<float>(
-            record.values, reported.floatdata, [&](std::string_view t) { return ConvertFloat(t, scratch); },
-            ShowFloat);
+        c = CompareEntries<float>(record.values, reported.floatdata, ShowFloat);
         reported_count = reported.floatdata.size();
     } else if (ints) {
-        c = CompareEntries<std::int32_t>(
-            record.values, reported.intdata, [](std::string_view t) { return ConvertInt(t); },
-            [](std::int32_t v) { return ShowNumber(v); });
+        c = CompareEntries<std::int32_t>(record.values, reported.intdata,
+                                         [](std::int32_t v) { return ShowNumber(v); });
         reported_count = reported.intdata.size();
     } else {
         c.count = record.has_values ? CountValues(record.values) : 0;

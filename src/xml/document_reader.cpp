@@ -75,6 +75,15 @@ Role RoleOf(ElementName name, Role parent) {
     }
 }
 
+// An element name: the record's are short, so a short look first is
+// cheaper than a call to strlen.
+std::string_view NameOf(const char* name) {
+    constexpr std::size_t kShortName = 16;
+    for (std::size_t n = 0; n < kShortName; ++n)
+        if (name[n] == '\0') return {name, n};
+    return name;
+}
+
 // The beginning of a content for a message: at most this many bytes.
 constexpr std::size_t kQuotedBytes = 32;
 
@@ -164,9 +173,9 @@ private:
 
     static Impl& Self(void* data) { return *static_cast<Impl*>(data); }
     static void Start(void* data, const XML_Char* name, const XML_Char** attributes) {
-        Self(data).OnStart(name, attributes);
+        Self(data).OnStart(NameOf(name), attributes);
     }
-    static void End(void* data, const XML_Char* name) { Self(data).OnEnd(name); }
+    static void End(void* data, const XML_Char* name) { Self(data).OnEnd(NameOf(name)); }
     static void Text(void* data, const XML_Char* text, int size) {
         Self(data).OnText(text, static_cast<std::size_t>(size));
     }
@@ -209,7 +218,8 @@ private:
             role = RoleOf(element, stack_.back().role);
         }
         if (role == Role::record) BeginRecord();
-        Open open{role, element.field, static_cast<std::uint32_t>(record_.problems.size()), {}};
+        auto problems = static_cast<std::uint32_t>(record_ ? record_->problems.size() : 0);
+        Open open{role, element.field, problems, {}};
         if (role != Role::root && role != Role::data && role != Role::ignored) open.at = Here();
         if (options_.track_layout) {
             Tag tag;
@@ -227,8 +237,8 @@ private:
             leading_space_ = too_long_ = false;
         }
         if (role == Role::values) {
-            record_.values.clear();
-            record_.has_values = true;
+            record_->values.clear();
+            record_->has_values = true;
         }
         stack_.push_back(open);
     }
@@ -252,7 +262,7 @@ private:
             case Role::integer:
                 return EndInteger(open);
             case Role::values:
-                record_.values_source = Given(open, Cause::none);
+                record_->values_source = Given(open, Cause::none);
                 return;
             case Role::record:
                 return EndRecord();
@@ -266,7 +276,7 @@ private:
     void OnText(const char* text, std::size_t size) {
         if (failed_) return;
         Role role = stack_.back().role;
-        if (role == Role::values) record_.values.append(text, size);
+        if (role == Role::values) record_->values.append(text, size);
         if (role == Role::text) AppendText(text, size);
         if (role == Role::integer) AppendInteger(text, size);
         if (options_.track_layout)
@@ -308,9 +318,9 @@ private:
     // a problem noted inside the element, else `hazard` of its content,
     // else the nearest problem before it that loses lines or names.
     Source Given(const Open& open, Cause hazard) const {
-        Source source{true, record_.index, open.at, {}};
+        Source source{true, record_->index, open.at, {}};
         if (!options_.track_layout) return source;
-        const std::vector<Problem>& problems = record_.problems;
+        const std::vector<Problem>& problems = record_->problems;
         if (open.first_problem < problems.size()) {
             source.blame = problems[open.first_problem];
         } else if (hazard != Cause::none) {
@@ -332,9 +342,9 @@ private:
     void EndText(const Open& open) {
         auto i = static_cast<std::size_t>(open.field);
         Cause hazard = content_size_ > kTextLimit ? Cause::long_text : TextHazard(open.field, content_);
-        record_.text[i] = content_;
-        record_.text_size[i] = content_size_;
-        record_.source[i] = Given(open, hazard);
+        record_->text[i] = content_;
+        record_->text_size[i] = content_size_;
+        record_->source[i] = Given(open, hazard);
         if (content_.capacity() > kBlockSize) std::string().swap(content_);
     }
 
@@ -349,37 +359,57 @@ private:
         numbers_[i] = *value;
         bool sign = content_[0] == '-' || content_[0] == '+';
         number_sources_[i] = Given(open, leading_space_ || sign ? Cause::integer_layout : Cause::none);
-        if (open.field == Field::datyp && record_.has_values) record_.datyp_after_values = true;
+        if (open.field == Field::datyp && record_->has_values) record_->datyp_after_values = true;
     }
 
     void BeginRecord() {
-        record_ = XmlRecord{};
-        record_.index = ++records_;
-        record_.start = Here();
-        if (options_.track_layout) tracker_.SetRecord(&record_.problems);
+        if (!record_) record_ = sink_.NewRecord();
+        ClearRecord();
+        record_->index = ++records_;
+        record_->start = Here();
+        if (options_.track_layout) tracker_.SetRecord(&record_->problems);
     }
 
     void EndRecord() {
-        record_.end = Here();
+        record_->end = Here();
         for (std::size_t i = 0; i < kFieldCount; ++i) {
             if (kFields[i].kind == FieldKind::text) continue;
-            record_.number[i] = numbers_[i];
-            record_.source[i] = number_sources_[i];
+            record_->number[i] = numbers_[i];
+            record_->source[i] = number_sources_[i];
         }
         if (options_.track_layout) {
-            record_.end_blame = EndBlame();
+            record_->end_blame = EndBlame();
             tracker_.SetRecord(nullptr);
         }
-        sink_.OnRecord(std::move(record_));
+        sink_.OnRecord(record_);
+    }
+
+    // Sets the record up for the next one without touching the fields that
+    // EndRecord sets anyway: cheaper than a new record, in documents of
+    // many small ones.
+    void ClearRecord() {
+        for (std::size_t i = 0; i < kFieldCount; ++i) {
+            if (kFields[i].kind != FieldKind::text) continue;
+            record_->text[i].reset();
+            record_->text_size[i] = 0;
+            record_->source[i] = Source{};
+        }
+        record_->has_values = record_->datyp_after_values = false;
+        record_->values.clear();
+        // A record that held a big values text does not keep its room.
+        if (record_->values.capacity() > kBlockSize) std::string().swap(record_->values);
+        record_->values_source = Source{};
+        record_->end_blame = Problem{};
+        record_->problems.clear();
     }
 
     // Why zelreport may not see the record's end: lost lines first, then
     // a closing not on three lines, then markup read as names.
     Problem EndBlame() const {
-        const std::vector<Problem>& problems = record_.problems;
+        const std::vector<Problem>& problems = record_->problems;
         for (const Problem& p : problems)
             if (LosesLines(p.cause)) return p;
-        if (!tracker_.RecordCloseIsRead()) return {Cause::wrapper, record_.end};
+        if (!tracker_.RecordCloseIsRead()) return {Cause::wrapper, record_->end};
         for (const Problem& p : problems)
             if (MisreadsNames(p.cause) || p.cause == Cause::encoding) return p;
         return {};
@@ -390,7 +420,7 @@ private:
     XML_Parser parser_;
     LayoutTracker tracker_;
     std::vector<Open> stack_;
-    XmlRecord record_;
+    std::unique_ptr<XmlRecord> record_;
     std::uint64_t records_ = 0;
     // Integer fields carry over from record to record.
     std::int32_t numbers_[kFieldCount] = {};

@@ -26,8 +26,11 @@ struct Trouble {
 
 class RecordSink {
 public:
-    // A record, complete at its closing tag.
-    virtual void OnRecord(XmlRecord&& record) = 0;
+    // A record, complete at its closing tag. The sink may take it (or parts
+    // of it); the reader sets up what it leaves for the next record.
+    virtual void OnRecord(std::unique_ptr<XmlRecord>& record) = 0;
+    // Room for the next record, when the sink took the last one.
+    virtual std::unique_ptr<XmlRecord> NewRecord() { return std::make_unique<XmlRecord>(); }
     // The root's closing tag.
     virtual void OnRootEnd(const Position&) {}
 

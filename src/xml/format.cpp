@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "xml/format.h"
 
+#include <bit>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -21,10 +22,6 @@ constexpr std::string_view kTail = "</orv-standard-file>\n";
 // A values line is broken at the first token end past this many bytes;
 // the next line begins with a blank, which continues the values.
 constexpr std::size_t kValuesLineBytes = 240;
-// Values text is formatted this much at a time, so the output stays small.
-constexpr std::size_t kValuesSlice = 64 * 1024;
-// The most bytes one input byte can become: "&amp;", or a blank line break.
-constexpr std::size_t kMaxGrowth = 5;
 
 enum ByteClass : unsigned char { token_byte, separator, escaped };
 
@@ -36,6 +33,24 @@ constexpr std::array<unsigned char, 256> MakeClasses() {
 }
 constexpr std::array<unsigned char, 256> kClasses = MakeClasses();
 
+// The first byte from `p` on that is not a token byte, eight bytes at a
+// time: XML character data holds no control bytes but tab, line feed and
+// carriage return, so every byte below 0x21 is a separator. In each test
+// the lowest flagged byte is exact, so the lowest of all is too.
+const char* SkipTokenBytes(const char* p, const char* end) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101, kHigh = 0x8080808080808080;
+    auto below = [](std::uint64_t x, std::uint64_t n) { return (x - kOnes * n) & ~x & kHigh; };
+    auto equal = [&](std::uint64_t x, unsigned char c) { return below(x ^ (kOnes * c), 1); };
+    for (; end - p >= 8; p += 8) {
+        std::uint64_t x;
+        std::memcpy(&x, p, sizeof x);
+        std::uint64_t special = below(x, 0x21) | equal(x, '<') | equal(x, '>') | equal(x, '&');
+        if (special) return p + std::countr_zero(special) / 8;
+    }
+    while (p < end && kClasses[static_cast<unsigned char>(*p)] == token_byte) ++p;
+    return p;
+}
+
 std::string_view Entity(char c) {
     return c == '<' ? "&lt;" : c == '>' ? "&gt;" : "&amp;";
 }
@@ -43,55 +58,61 @@ std::string_view Entity(char c) {
 // Writes the tokens of a values text as written, one blank between them,
 // breaking lines past kValuesLineBytes; "<", ">" and "&" become entities,
 // which zelreport reads as a byte that ends a number, like the character.
+// Stretches of the input that come out unchanged are copied in one go.
 class ValuesWriter {
 public:
     explicit ValuesWriter(Output& out) : out_(out) {}
 
     void Write(std::string_view raw) {
-        for (std::size_t at = 0; at < raw.size(); at += kValuesSlice) {
-            std::string_view slice = raw.substr(at, kValuesSlice);
-            std::string& buffer = out_.buffer();
-            std::size_t start = buffer.size();
-            buffer.resize(start + slice.size() * kMaxGrowth + 2);
-            char* p = buffer.data() + start;
-            for (char c : slice) {
-                unsigned char kind = kClasses[static_cast<unsigned char>(c)];
-                if (kind == separator) {
-                    separate_ = any_;
-                    continue;
-                }
-                if (separate_) {
-                    if (line_ >= kValuesLineBytes) {
-                        *p++ = '\n';
-                        line_ = 0;
-                    }
-                    *p++ = ' ';
-                    ++line_;
-                    separate_ = false;
-                }
+        const char* p = raw.data();
+        const char* const end = p + raw.size();
+        const char* same = p;  // start of the input copied as it is
+        while (p < end) {
+            const char* q = SkipTokenBytes(p, end);
+            line_ += static_cast<std::size_t>(q - p);
+            any_ = any_ || q > p;
+            p = q;
+            if (p == end) break;
+            if (kClasses[static_cast<unsigned char>(*p)] == escaped) {
+                Copy(same, p);
+                std::string_view entity = Entity(*p);
+                out_.buffer() += entity;
+                line_ += entity.size();
                 any_ = true;
-                if (kind == escaped) {
-                    std::string_view entity = Entity(c);
-                    std::memcpy(p, entity.data(), entity.size());
-                    p += entity.size();
-                    line_ += entity.size();
-                } else {
-                    *p++ = c;
-                    ++line_;
-                }
+                same = ++p;
+                continue;
             }
-            buffer.resize(static_cast<std::size_t>(p - buffer.data()));
-            out_.FlushIfFull();
+            const char* gap = p;
+            while (p < end && kClasses[static_cast<unsigned char>(*p)] == separator) ++p;
+            if (p == end || !any_) {
+                Copy(same, gap);
+                same = p;
+                continue;
+            }
+            bool wrap = line_ >= kValuesLineBytes;
+            if (!wrap && p - gap == 1 && *gap == ' ') {
+                ++line_;
+                continue;
+            }
+            Copy(same, gap);
+            out_.buffer() += wrap ? "\n " : " ";
+            line_ = wrap ? 1 : line_ + 1;
+            same = p;
         }
+        Copy(same, p);
     }
 
     bool wrote_any() const { return any_; }
 
 private:
+    void Copy(const char* from, const char* to) {
+        out_.buffer().append(from, static_cast<std::size_t>(to - from));
+        out_.FlushIfFull();
+    }
+
     Output& out_;
     std::size_t line_ = 0;
-    bool any_ = false;       // a token was written
-    bool separate_ = false;  // a blank is due before the next token
+    bool any_ = false;  // a token was written
 };
 
 std::string_view RefusalReason(Cause hazard) {
@@ -113,7 +134,8 @@ public:
 
     const std::optional<Trouble>& refusal() const { return refusal_; }
 
-    void OnRecord(XmlRecord&& record) override {
+    void OnRecord(std::unique_ptr<XmlRecord>& taken) override {
+        const XmlRecord& record = *taken;
         if (refusal_) return;
         // A text zelreport cannot read as written stops everything before
         // the record is written.

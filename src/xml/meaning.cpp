@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "xml/meaning.h"
 
-#include "elements/number.h"
-#include "xml/content.h"
+#include "xml/values.h"
 
 namespace zelreport::xml {
 
@@ -10,11 +9,9 @@ ConvertedValues ConvertValues(const XmlRecord& record) {
     ConvertedValues converted;
     if (!record.has_values) return converted;
     DataKind kind = data_kind(Datyp(record));
-    std::string scratch;
-    ForEachToken(record.values, [&](std::string_view token) {
-        if (kind == DataKind::floats) converted.floats.push_back(ConvertFloat(token, scratch));
-        if (kind == DataKind::ints) converted.ints.push_back(ConvertInt(token));
-    });
+    if (kind == DataKind::floats) ForEachValue<float>(record.values, [&](float v) { converted.floats.push_back(v); });
+    if (kind == DataKind::ints)
+        ForEachValue<std::int32_t>(record.values, [&](std::int32_t v) { converted.ints.push_back(v); });
     return converted;
 }
 

@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: MIT
-// A queue between two threads that holds a bounded number of items.
+// A queue between two threads that holds a bounded number of items, and
+// the pools of things that go round between them.
 #pragma once
 
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 namespace zelreport::xml {
 
@@ -50,6 +53,38 @@ private:
     std::deque<T> items_;
     const std::size_t capacity_;
     bool closed_ = false;
+};
+
+// Things handed back by one thread for the other to use again, instead of
+// fresh allocations (and their page faults): input blocks, records.
+template <typename T>
+class Pool {
+public:
+    using Make = std::unique_ptr<T> (*)();
+    explicit Pool(Make make) : make_(make) {}
+
+    std::unique_ptr<T> Take() {
+        {
+            std::lock_guard lock(mutex_);
+            if (!free_.empty()) {
+                std::unique_ptr<T> item = std::move(free_.back());
+                free_.pop_back();
+                return item;
+            }
+        }
+        return make_();
+    }
+
+    void Give(std::unique_ptr<T> item) {
+        if (!item) return;
+        std::lock_guard lock(mutex_);
+        free_.push_back(std::move(item));
+    }
+
+private:
+    const Make make_;
+    std::mutex mutex_;
+    std::vector<std::unique_ptr<T>> free_;
 };
 
 }  // namespace zelreport::xml

@@ -184,7 +184,7 @@ std::string Reports(const std::string& document) {
 
 struct MeaningReports final : RecordSink {
     std::string text;
-    void OnRecord(XmlRecord&& record) override { text += MeaningReport(record); }
+    void OnRecord(std::unique_ptr<XmlRecord>& record) override { text += MeaningReport(*record); }
 };
 
 std::string Format(const std::string& document, FormatResult& result) {
