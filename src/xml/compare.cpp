@@ -16,9 +16,9 @@ constexpr std::size_t Index(Field field) {
     return static_cast<std::size_t>(field);
 }
 
-std::uint64_t CountValues(std::string_view values) {
+std::uint64_t CountValues(const ValuesText& values) {
     std::uint64_t count = 0;
-    ForEachToken(values, [&](std::string_view) { ++count; });
+    values.ForEachBlock([&](std::string_view block) { ForEachToken(block, [&](std::string_view) { ++count; }); });
     return count;
 }
 
@@ -103,7 +103,7 @@ struct EntryComparison {
 };
 
 template <typename T, typename Show>
-EntryComparison CompareEntries(std::string_view values, std::span<const T> reported, Show show) {
+EntryComparison CompareEntries(const ValuesText& values, std::span<const T> reported, Show show) {
     EntryComparison c;
     ForEachValue<T>(values, [&](T meant) {
         std::uint64_t i = c.count++;
@@ -123,7 +123,7 @@ Problem ValuesBlame(const XmlRecord& record, bool kinds_differ, bool previous_re
     if (kinds_differ && datyp.blame.cause != Cause::none) return datyp.blame;
     if (record.values_source.blame.cause != Cause::none) return record.values_source.blame;
     if (!record.has_values) return UngivenBlame(record, previous_reported);
-    if (record.values.find('>') != std::string::npos) return {Cause::gt_in_text, record.values_source.at};
+    if (record.values.Contains('>')) return {Cause::gt_in_text, record.values_source.at};
     return {};
 }
 

@@ -396,8 +396,6 @@ private:
         }
         record_->has_values = record_->datyp_after_values = false;
         record_->values.clear();
-        // A record that held a big values text does not keep its room.
-        if (record_->values.capacity() > kBlockSize) std::string().swap(record_->values);
         record_->values_source = Source{};
         record_->end_blame = Problem{};
         record_->problems.clear();

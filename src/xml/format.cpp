@@ -168,7 +168,7 @@ public:
             // break there keeps an empty values text empty.
             out_.buffer() += "<values>";
             ValuesWriter values(out_);
-            values.Write(record.values);
+            record.values.ForEachBlock([&](std::string_view block) { values.Write(block); });
             if (!values.wrote_any()) out_.buffer() += '\n';
             out_.buffer() += "</values>\n";
         } else {

@@ -10,6 +10,7 @@
 
 #include "xml/cause.h"
 #include "xml/fields.h"
+#include "xml/values_text.h"
 
 namespace zelreport::xml {
 
@@ -48,7 +49,7 @@ struct XmlRecord {
     Source source[kFieldCount];
     // The values element's character data, decoded, not yet split.
     bool has_values = false;
-    std::string values;
+    ValuesText values;
     Source values_source;
     bool datyp_after_values = false;
     // Why zelreport may not see the record's end (none: no reason found).

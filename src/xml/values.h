@@ -9,6 +9,7 @@
 
 #include "elements/number.h"
 #include "xml/content.h"
+#include "xml/values_text.h"
 
 namespace zelreport::xml {
 
@@ -51,6 +52,11 @@ void ForEachValue(std::string_view text, Take&& take) {
         take(value);
         p = stop;
     }
+}
+
+template <typename T, typename Take>
+void ForEachValue(const ValuesText& text, Take&& take) {
+    text.ForEachBlock([&](std::string_view block) { ForEachValue<T>(block, take); });
 }
 
 }  // namespace zelreport::xml
