@@ -62,7 +62,9 @@ public:
         }
     }
 
-    void OnRecord(std::unique_ptr<XmlRecord>& record) override { chunk_.records.push_back(std::move(record)); }
+    void OnRecord(std::unique_ptr<XmlRecord>& record) override {
+        chunk_.records.push_back(std::move(record));
+    }
     std::unique_ptr<XmlRecord> NewRecord() override { return records_.Take(); }
     void OnRootEnd(const Position& at) override { chunk_.root_end = at.offset; }
 

@@ -18,7 +18,8 @@ constexpr std::size_t Index(Field field) {
 
 std::uint64_t CountValues(const ValuesText& values) {
     std::uint64_t count = 0;
-    values.ForEachBlock([&](std::string_view block) { ForEachToken(block, [&](std::string_view) { ++count; }); });
+    values.ForEachBlock(
+        [&](std::string_view block) { ForEachToken(block, [&](std::string_view) { ++count; }); });
     return count;
 }
 

@@ -9,7 +9,8 @@ ConvertedValues ConvertValues(const XmlRecord& record) {
     ConvertedValues converted;
     if (!record.has_values) return converted;
     DataKind kind = data_kind(Datyp(record));
-    if (kind == DataKind::floats) ForEachValue<float>(record.values, [&](float v) { converted.floats.push_back(v); });
+    if (kind == DataKind::floats)
+        ForEachValue<float>(record.values, [&](float v) { converted.floats.push_back(v); });
     if (kind == DataKind::ints)
         ForEachValue<std::int32_t>(record.values, [&](std::int32_t v) { converted.ints.push_back(v); });
     return converted;
