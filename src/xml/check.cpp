@@ -205,6 +205,8 @@ private:
         blocks_.Give(std::move(chunk_.bytes));
         chunk_ = std::move(*next);
         handed_ = next_cut_ = 0;
+        // A report at end of input comes after the last piece: place it here.
+        piece_ = {chunk_.offset, kNoTrigger, line_, line_start_};
         ended_ = chunk_.last;
         if (chunk_.trouble) {
             trouble_ = chunk_.trouble;
