@@ -33,21 +33,29 @@ constexpr std::array<unsigned char, 256> MakeClasses() {
 }
 constexpr std::array<unsigned char, 256> kClasses = MakeClasses();
 
-// The first byte from `p` on that is not a token byte, eight bytes at a
-// time: XML character data holds no control bytes but tab, line feed and
-// carriage return, so every byte below 0x21 is a separator. In each test
-// the lowest flagged byte is exact, so the lowest of all is too.
-const char* SkipTokenBytes(const char* p, const char* end) {
+// The end of the run from `p` on that comes out as written: token bytes
+// and single blanks. Eight bytes at a time it stops before a byte below a
+// blank (XML character data holds no control bytes but tab, line feed and
+// carriage return), "<", ">", "&" or a blank followed by another. Every
+// such byte is flagged, and now and then a byte after a true one: the
+// stop may come early, never late.
+const char* SkipPlainRun(const char* p, const char* end) {
     constexpr std::uint64_t kOnes = 0x0101010101010101, kHigh = 0x8080808080808080;
     auto below = [](std::uint64_t x, std::uint64_t n) { return (x - kOnes * n) & ~x & kHigh; };
     auto equal = [&](std::uint64_t x, unsigned char c) { return below(x ^ (kOnes * c), 1); };
-    for (; end - p >= 8; p += 8) {
-        std::uint64_t x;
+    for (; end - p > 8; p += 8) {
+        std::uint64_t x, next;
         std::memcpy(&x, p, sizeof x);
-        std::uint64_t special = below(x, 0x21) | equal(x, '<') | equal(x, '>') | equal(x, '&');
-        if (special) return p + std::countr_zero(special) / 8;
+        std::memcpy(&next, p + 1, sizeof next);
+        std::uint64_t stop = below(x, ' ') | equal(x, '<') | equal(x, '>') | equal(x, '&') |
+                             (equal(x, ' ') & equal(next, ' '));
+        if (stop) return p + std::countr_zero(stop) / 8;
     }
-    while (p < end && kClasses[static_cast<unsigned char>(*p)] == token_byte) ++p;
+    for (; p < end; ++p) {
+        unsigned char kind = kClasses[static_cast<unsigned char>(*p)];
+        bool plain_blank = *p == ' ' && (p + 1 == end || p[1] != ' ');
+        if (kind == escaped || (kind == separator && !plain_blank)) break;
+    }
     return p;
 }
 
@@ -68,12 +76,12 @@ public:
         const char* const end = p + raw.size();
         const char* same = p;  // start of the input copied as it is
         while (p < end) {
-            const char* q = SkipTokenBytes(p, end);
-            line_ += static_cast<std::size_t>(q - p);
-            any_ = any_ || q > p;
-            p = q;
-            if (p == end) break;
-            if (kClasses[static_cast<unsigned char>(*p)] == escaped) {
+            unsigned char kind = kClasses[static_cast<unsigned char>(*p)];
+            if (kind == token_byte || (kind == separator && any_ && *p == ' ' && Plain(p, end))) {
+                p = TakePlainRun(p, end, same);
+                continue;
+            }
+            if (kind == escaped) {
                 Copy(same, p);
                 std::string_view entity = Entity(*p);
                 out_.buffer() += entity;
@@ -90,10 +98,6 @@ public:
                 continue;
             }
             bool wrap = line_ >= kValuesLineBytes;
-            if (!wrap && p - gap == 1 && *gap == ' ') {
-                ++line_;
-                continue;
-            }
             Copy(same, gap);
             out_.buffer() += wrap ? "\n " : " ";
             line_ = wrap ? 1 : line_ + 1;
@@ -105,6 +109,34 @@ public:
     bool wrote_any() const { return any_; }
 
 private:
+    // A blank between two tokens: neither followed by white space nor last.
+    static bool Plain(const char* blank, const char* end) {
+        return blank + 1 < end && kClasses[static_cast<unsigned char>(blank[1])] == token_byte;
+    }
+
+    // Takes the run of token bytes and single blanks from `p` on, which
+    // comes out as written but for line breaks past kValuesLineBytes.
+    const char* TakePlainRun(const char* p, const char* end, const char*& same) {
+        const char* stop = SkipPlainRun(p, end);
+        if (stop > p && stop[-1] == ' ') --stop;  // a blank before the stop is a separator's
+        if (stop == p) stop = p + 1;              // an early stop on a byte that needs nothing
+        any_ = true;
+        for (;;) {
+            std::size_t room = line_ < kValuesLineBytes ? kValuesLineBytes - line_ : 0;
+            auto length = static_cast<std::size_t>(stop - p);
+            const void* blank = room < length ? std::memchr(p + room, ' ', length - room) : nullptr;
+            if (!blank) {
+                line_ += length;
+                return stop;
+            }
+            const char* at = static_cast<const char*>(blank);
+            Copy(same, at);
+            out_.buffer() += "\n ";
+            line_ = 1;
+            same = p = at + 1;
+        }
+    }
+
     void Copy(const char* from, const char* to) {
         out_.buffer().append(from, static_cast<std::size_t>(to - from));
         out_.FlushIfFull();
