@@ -69,7 +69,8 @@ std::string_view Entity(char c) {
 // Stretches of the input that come out unchanged are copied in one go.
 class ValuesWriter {
 public:
-    explicit ValuesWriter(Output& out) : out_(out) {}
+    explicit ValuesWriter(Output& out) : out_(out), free_(room_) {}
+    ~ValuesWriter() { Flush(); }
 
     void Write(std::string_view raw) {
         const char* p = raw.data();
@@ -84,7 +85,7 @@ public:
             if (kind == escaped) {
                 Copy(same, p);
                 std::string_view entity = Entity(*p);
-                out_.buffer() += entity;
+                Put(entity);
                 line_ += entity.size();
                 any_ = true;
                 same = ++p;
@@ -99,7 +100,7 @@ public:
             }
             bool wrap = line_ >= kValuesLineBytes;
             Copy(same, gap);
-            out_.buffer() += wrap ? "\n " : " ";
+            Put(wrap ? "\n " : " ");
             line_ = wrap ? 1 : line_ + 1;
             same = p;
         }
@@ -131,18 +132,39 @@ private:
             }
             const char* at = static_cast<const char*>(blank);
             Copy(same, at);
-            out_.buffer() += "\n ";
+            Put("\n ");
             line_ = 1;
             same = p = at + 1;
         }
     }
 
+    // The output goes through a room of its own first: many short pieces
+    // cost less there than appended one by one.
     void Copy(const char* from, const char* to) {
-        out_.buffer().append(from, static_cast<std::size_t>(to - from));
+        Put(std::string_view(from, static_cast<std::size_t>(to - from)));
+    }
+    void Put(std::string_view text) {
+        if (text.size() > static_cast<std::size_t>(room_ + kRoomBytes - free_)) {
+            Flush();
+            if (text.size() > kRoomBytes) {
+                out_.buffer().append(text);
+                out_.FlushIfFull();
+                return;
+            }
+        }
+        std::memcpy(free_, text.data(), text.size());
+        free_ += text.size();
+    }
+    void Flush() {
+        out_.buffer().append(room_, static_cast<std::size_t>(free_ - room_));
+        free_ = room_;
         out_.FlushIfFull();
     }
 
+    static constexpr std::size_t kRoomBytes = 64 * 1024;
     Output& out_;
+    char room_[kRoomBytes];
+    char* free_;
     std::size_t line_ = 0;
     bool any_ = false;  // a token was written
 };
@@ -199,9 +221,13 @@ public:
             // The byte after "<values>" is stored whatever it is; a line
             // break there keeps an empty values text empty.
             out_.buffer() += "<values>";
-            ValuesWriter values(out_);
-            record.values.ForEachBlock([&](std::string_view block) { values.Write(block); });
-            if (!values.wrote_any()) out_.buffer() += '\n';
+            bool any = false;
+            {
+                ValuesWriter values(out_);
+                record.values.ForEachBlock([&](std::string_view block) { values.Write(block); });
+                any = values.wrote_any();
+            }
+            if (!any) out_.buffer() += '\n';
             out_.buffer() += "</values>\n";
         } else {
             // zelreport needs an element between <zeldata> and </zeldata> to
