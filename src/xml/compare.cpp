@@ -177,11 +177,7 @@ bool CompareValues(const XmlRecord& record, const RecordView& reported, bool pre
 
 void WarnValueCount(const XmlRecord& record, std::uint64_t count, FindingWriter& out) {
     if (!record.has_values) return;
-    // The statistics cover ni * nj * nk entries, wrapping in 32 bits.
-    auto product = static_cast<std::uint32_t>(record.number[Index(Field::ni)]) *
-                   static_cast<std::uint32_t>(record.number[Index(Field::nj)]) *
-                   static_cast<std::uint32_t>(record.number[Index(Field::nk)]);
-    auto declared = static_cast<std::int64_t>(static_cast<std::int32_t>(product));
+    auto declared = static_cast<std::int64_t>(DeclaredCount(record));
     if (static_cast<std::int64_t>(count) == declared) return;
     std::string what = "values: " + Plural(count, "value") + ", but ni x nj x nk is " + ShowNumber(declared);
     if (data_kind(Datyp(record)) == DataKind::floats)
@@ -219,7 +215,7 @@ void CompareRecord(const XmlRecord& record, const RecordView& reported, bool pre
     Problem values_blame;
     bool values_differ = CompareValues(record, reported, previous_reported, count, values_blame, out);
     if (values_differ || !shape_same) {
-        ConvertedValues converted = ConvertValues(record);
+        ConvertedValues converted = ConvertValues(record, StatisticsEntries(record));
         std::string reported_stats = ShowStatistics(reported);
         std::string meant_stats = ShowStatistics(MeaningView(record, converted));
         if (reported_stats != meant_stats) {

@@ -5,15 +5,30 @@
 
 namespace zelreport::xml {
 
-ConvertedValues ConvertValues(const XmlRecord& record) {
+ConvertedValues ConvertValues(const XmlRecord& record, std::uint64_t limit) {
     ConvertedValues converted;
     if (!record.has_values) return converted;
     DataKind kind = data_kind(Datyp(record));
-    if (kind == DataKind::floats)
-        ForEachValue<float>(record.values, [&](float v) { converted.floats.push_back(v); });
-    if (kind == DataKind::ints)
-        ForEachValue<std::int32_t>(record.values, [&](std::int32_t v) { converted.ints.push_back(v); });
+    auto take = [&](auto& array) {
+        return [&array, limit](auto value) {
+            if (array.size() < limit) array.push_back(value);
+        };
+    };
+    if (kind == DataKind::floats) ForEachValue<float>(record.values, take(converted.floats));
+    if (kind == DataKind::ints) ForEachValue<std::int32_t>(record.values, take(converted.ints));
     return converted;
+}
+
+std::int32_t DeclaredCount(const XmlRecord& record) {
+    auto n = [&](Field field) {
+        return static_cast<std::uint32_t>(record.number[static_cast<std::size_t>(field)]);
+    };
+    return static_cast<std::int32_t>(n(Field::ni) * n(Field::nj) * n(Field::nk));
+}
+
+std::uint64_t StatisticsEntries(const XmlRecord& record) {
+    std::int32_t count = DeclaredCount(record);
+    return count > 1 ? static_cast<std::uint64_t>(count) : 1;
 }
 
 std::int32_t ReportedNumber(Field field, std::int32_t written) {

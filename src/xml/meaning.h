@@ -18,12 +18,19 @@ inline std::int32_t Datyp(const XmlRecord& record) {
 }
 
 // The values converted as zelreport converts a token, with the record's
-// own data type: one array at most.
+// own data type: one array at most, of at most `limit` entries.
 struct ConvertedValues {
     std::vector<float> floats;
     std::vector<std::int32_t> ints;
 };
-ConvertedValues ConvertValues(const XmlRecord& record);
+ConvertedValues ConvertValues(const XmlRecord& record, std::uint64_t limit = UINT64_MAX);
+
+// ni * nj * nk wrapping in 32 bits: the entries the statistics cover.
+std::int32_t DeclaredCount(const XmlRecord& record);
+
+// Enough entries for the statistics, which look at the declared count of
+// entries and always at the first.
+std::uint64_t StatisticsEntries(const XmlRecord& record);
 
 // The record as zelreport would hand it over had it read the meaning;
 // `values` is ConvertValues(record). Valid while both live.
