@@ -149,7 +149,8 @@ public:
         // expat keeps an unfinished tag, comment or instruction whole.
         XML_Index parsed = XML_GetCurrentByteIndex(parser_);
         if (!last && parsed >= 0 && fed_ - static_cast<std::uint64_t>(parsed) > kMaxMarkupBytes) {
-            Fail("a tag, comment or processing instruction over 16 MiB", Here());
+            Fail("a tag, comment or processing instruction over " + std::to_string(kMaxMarkupMiB) + " MiB",
+                 Here());
             return false;
         }
         return true;

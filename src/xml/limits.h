@@ -15,9 +15,11 @@ inline constexpr std::size_t kTextLimit = MAX_SIZE;
 
 // Input is read, parsed and handed on in blocks of this size.
 inline constexpr std::size_t kBlockSize = 256 * 1024;
-// expat holds an unfinished tag, comment or processing instruction whole;
-// a document that makes it hold more than this is refused.
-inline constexpr std::size_t kMaxMarkupBytes = std::size_t{16} << 20;
+// expat holds an unfinished tag, comment or processing instruction whole,
+// and reads it again from its start with every block: a document that
+// makes it hold more than this is refused. No record needs a tenth of it.
+inline constexpr std::size_t kMaxMarkupMiB = 1;
+inline constexpr std::size_t kMaxMarkupBytes = kMaxMarkupMiB << 20;
 // Elements nested deeper than this are refused: each level costs memory.
 inline constexpr std::size_t kMaxDepth = 256;
 // An integer content is kept up to this many bytes; no valid one is longer.
