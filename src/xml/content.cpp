@@ -25,10 +25,10 @@ std::optional<std::int32_t> ParseInteger(std::string_view content) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
 }
 
-Cause TextHazard(Field field, std::string_view text) {
+Cause TextHazard(Field field, std::string_view text, std::uint64_t size) {
     constexpr std::string_view kFourSpaces = "    ";
     constexpr std::string_view kNomvarWithGt = ">>";  // what zelreport makes of any nomvar with ">"
-    if (text.size() > kTextLimit) return Cause::long_text;
+    if (size > kTextLimit) return Cause::long_text;
     // A line break ends the text; "<" and "&" need an entity in XML, which
     // zelreport reads as written.
     if (text.find_first_of("\n\r<&") != std::string_view::npos) return Cause::escaped_content;

@@ -37,7 +37,8 @@ void ForEachToken(std::string_view text, Take&& take) {
 std::optional<std::int32_t> ParseInteger(std::string_view content);
 
 // Why zelreport cannot read `text` written as the content of `field` on
-// one line, or none: it would read exactly `text`.
-Cause TextHazard(Field field, std::string_view text);
+// one line, or none: it would read exactly `text`. `size` is the whole
+// text's, which may be longer than the part kept.
+Cause TextHazard(Field field, std::string_view text, std::uint64_t size);
 
 }  // namespace zelreport::xml

@@ -12,68 +12,14 @@
 #include <vector>
 
 #include "xml/content.h"
+#include "xml/findings.h"
 #include "xml/layout.h"
 #include "xml/limits.h"
+#include "xml/roles.h"
 
 namespace zelreport::xml {
 
 namespace {
-
-// What an element is where it stands.
-enum class Role : std::uint8_t { root, record, data, values, text, integer, dropped, ignored };
-
-constexpr Content ContentOf(Role role) {
-    switch (role) {
-        case Role::text:
-            return Content::text;
-        case Role::integer:
-        case Role::dropped:
-            return Content::integer;
-        case Role::values:
-            return Content::values;
-        default:
-            return Content::none;
-    }
-}
-
-constexpr Name NameOf(Role role) {
-    switch (role) {
-        case Role::root:
-            return Name::root;
-        case Role::record:
-            return Name::record;
-        case Role::data:
-            return Name::data;
-        case Role::values:
-            return Name::values;
-        case Role::text:
-        case Role::integer:
-        case Role::dropped:
-            return Name::field;
-        case Role::ignored:
-            break;
-    }
-    return Name::other;
-}
-
-// The role of an element named `name` under an element of role `parent`:
-// records in the root, fields and values in a record or its zeldata,
-// which only wraps them. Anything else carries no meaning.
-Role RoleOf(ElementName name, Role parent) {
-    if (parent == Role::root) return name.name == Name::record ? Role::record : Role::ignored;
-    if (parent != Role::record && parent != Role::data) return Role::ignored;
-    if (name.name == Name::data && parent == Role::record) return Role::data;
-    if (name.name == Name::values) return Role::values;
-    if (name.name != Name::field) return Role::ignored;
-    switch (Info(name.field).kind) {
-        case FieldKind::text:
-            return Role::text;
-        case FieldKind::dropped:
-            return Role::dropped;
-        default:
-            return Role::integer;
-    }
-}
 
 // An element name: the record's are short, so a short look first is
 // cheaper than a call to strlen.
@@ -84,16 +30,8 @@ std::string_view NameOf(const char* name) {
     return name;
 }
 
-// The beginning of a content for a message: at most this many bytes.
-constexpr std::size_t kQuotedBytes = 32;
-
-std::string Quote(std::string_view text) {
-    std::string quoted = "\"";
-    quoted.append(text.substr(0, kQuotedBytes));
-    if (text.size() > kQuotedBytes) quoted += "...";
-    quoted += '"';
-    return quoted;
-}
+// An element's name in a message: at most this many bytes of it.
+constexpr std::size_t kShownNameBytes = 32;
 
 bool IsUtf8Name(const char* encoding) {
     return strcasecmp(encoding, "UTF-8") == 0 || strcasecmp(encoding, "US-ASCII") == 0;
@@ -111,8 +49,8 @@ std::string WellFormednessMessage(XML_Error code) {
 
 std::string TagText(std::string_view name) {
     std::string text = "<";
-    text.append(name.substr(0, kQuotedBytes));
-    if (name.size() > kQuotedBytes) text += "...";
+    text.append(name.substr(0, kShownNameBytes));
+    if (name.size() > kShownNameBytes) text += "...";
     text += '>';
     return text;
 }
@@ -342,7 +280,7 @@ private:
 
     void EndText(const Open& open) {
         auto i = static_cast<std::size_t>(open.field);
-        Cause hazard = content_size_ > kTextLimit ? Cause::long_text : TextHazard(open.field, content_);
+        Cause hazard = TextHazard(open.field, content_, content_size_);
         record_->text[i] = content_;
         record_->text_size[i] = content_size_;
         record_->source[i] = Given(open, hazard);
@@ -354,7 +292,8 @@ private:
         if (!too_long_) value = ParseInteger(content_);
         if (!value)
             return Fail(TagText(Info(open.field).name) +
-                            " is not an integer from -2147483648 to 4294967295: " + Quote(content_),
+                            " is not an integer from -2147483648 to 4294967295: " +
+                            ShowText(&content_, content_.size()),
                         open.at);
         auto i = static_cast<std::size_t>(open.field);
         numbers_[i] = *value;

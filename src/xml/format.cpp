@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "xml/format.h"
 
-#include <bit>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -12,6 +11,7 @@
 #include "xml/document_reader.h"
 #include "xml/findings.h"
 #include "xml/limits.h"
+#include "xml/values_writer.h"
 
 namespace zelreport::xml {
 
@@ -19,155 +19,6 @@ namespace {
 
 constexpr std::string_view kHead = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<orv-standard-file>\n";
 constexpr std::string_view kTail = "</orv-standard-file>\n";
-// A values line is broken at the first token end past this many bytes;
-// the next line begins with a blank, which continues the values.
-constexpr std::size_t kValuesLineBytes = 240;
-
-enum ByteClass : unsigned char { token_byte, separator, escaped };
-
-constexpr std::array<unsigned char, 256> MakeClasses() {
-    std::array<unsigned char, 256> classes{};
-    for (char c : {' ', '\t', '\n', '\r'}) classes[static_cast<unsigned char>(c)] = separator;
-    for (char c : {'<', '>', '&'}) classes[static_cast<unsigned char>(c)] = escaped;
-    return classes;
-}
-constexpr std::array<unsigned char, 256> kClasses = MakeClasses();
-
-// The end of the run from `p` on that comes out as written: token bytes
-// and single blanks. Eight bytes at a time it stops before a byte below a
-// blank (XML character data holds no control bytes but tab, line feed and
-// carriage return), "<", ">", "&" or a blank followed by another. Every
-// such byte is flagged, and now and then a byte after a true one: the
-// stop may come early, never late.
-const char* SkipPlainRun(const char* p, const char* end) {
-    constexpr std::uint64_t kOnes = 0x0101010101010101, kHigh = 0x8080808080808080;
-    auto below = [](std::uint64_t x, std::uint64_t n) { return (x - kOnes * n) & ~x & kHigh; };
-    auto equal = [&](std::uint64_t x, unsigned char c) { return below(x ^ (kOnes * c), 1); };
-    for (; end - p > 8; p += 8) {
-        std::uint64_t x, next;
-        std::memcpy(&x, p, sizeof x);
-        std::memcpy(&next, p + 1, sizeof next);
-        std::uint64_t stop = below(x, ' ') | equal(x, '<') | equal(x, '>') | equal(x, '&') |
-                             (equal(x, ' ') & equal(next, ' '));
-        if (stop) return p + std::countr_zero(stop) / 8;
-    }
-    for (; p < end; ++p) {
-        unsigned char kind = kClasses[static_cast<unsigned char>(*p)];
-        bool plain_blank = *p == ' ' && (p + 1 == end || p[1] != ' ');
-        if (kind == escaped || (kind == separator && !plain_blank)) break;
-    }
-    return p;
-}
-
-std::string_view Entity(char c) {
-    return c == '<' ? "&lt;" : c == '>' ? "&gt;" : "&amp;";
-}
-
-// Writes the tokens of a values text as written, one blank between them,
-// breaking lines past kValuesLineBytes; "<", ">" and "&" become entities,
-// which zelreport reads as a byte that ends a number, like the character.
-// Stretches of the input that come out unchanged are copied in one go.
-class ValuesWriter {
-public:
-    explicit ValuesWriter(Output& out) : out_(out), free_(room_) {}
-    ~ValuesWriter() { Flush(); }
-
-    void Write(std::string_view raw) {
-        const char* p = raw.data();
-        const char* const end = p + raw.size();
-        const char* same = p;  // start of the input copied as it is
-        while (p < end) {
-            unsigned char kind = kClasses[static_cast<unsigned char>(*p)];
-            if (kind == token_byte || (kind == separator && any_ && *p == ' ' && Plain(p, end))) {
-                p = TakePlainRun(p, end, same);
-                continue;
-            }
-            if (kind == escaped) {
-                Copy(same, p);
-                std::string_view entity = Entity(*p);
-                Put(entity);
-                line_ += entity.size();
-                any_ = true;
-                same = ++p;
-                continue;
-            }
-            const char* gap = p;
-            while (p < end && kClasses[static_cast<unsigned char>(*p)] == separator) ++p;
-            if (p == end || !any_) {
-                Copy(same, gap);
-                same = p;
-                continue;
-            }
-            bool wrap = line_ >= kValuesLineBytes;
-            Copy(same, gap);
-            Put(wrap ? "\n " : " ");
-            line_ = wrap ? 1 : line_ + 1;
-            same = p;
-        }
-        Copy(same, p);
-    }
-
-    bool wrote_any() const { return any_; }
-
-private:
-    // A blank between two tokens: neither followed by white space nor last.
-    static bool Plain(const char* blank, const char* end) {
-        return blank + 1 < end && kClasses[static_cast<unsigned char>(blank[1])] == token_byte;
-    }
-
-    // Takes the run of token bytes and single blanks from `p` on, which
-    // comes out as written but for line breaks past kValuesLineBytes.
-    const char* TakePlainRun(const char* p, const char* end, const char*& same) {
-        const char* stop = SkipPlainRun(p, end);
-        if (stop > p && stop[-1] == ' ') --stop;  // a blank before the stop is a separator's
-        if (stop == p) stop = p + 1;              // an early stop on a byte that needs nothing
-        any_ = true;
-        for (;;) {
-            std::size_t room = line_ < kValuesLineBytes ? kValuesLineBytes - line_ : 0;
-            auto length = static_cast<std::size_t>(stop - p);
-            const void* blank = room < length ? std::memchr(p + room, ' ', length - room) : nullptr;
-            if (!blank) {
-                line_ += length;
-                return stop;
-            }
-            const char* at = static_cast<const char*>(blank);
-            Copy(same, at);
-            Put("\n ");
-            line_ = 1;
-            same = p = at + 1;
-        }
-    }
-
-    // The output goes through a room of its own first: many short pieces
-    // cost less there than appended one by one.
-    void Copy(const char* from, const char* to) {
-        Put(std::string_view(from, static_cast<std::size_t>(to - from)));
-    }
-    void Put(std::string_view text) {
-        if (text.size() > static_cast<std::size_t>(room_ + kRoomBytes - free_)) {
-            Flush();
-            if (text.size() > kRoomBytes) {
-                out_.buffer().append(text);
-                out_.FlushIfFull();
-                return;
-            }
-        }
-        std::memcpy(free_, text.data(), text.size());
-        free_ += text.size();
-    }
-    void Flush() {
-        out_.buffer().append(room_, static_cast<std::size_t>(free_ - room_));
-        free_ = room_;
-        out_.FlushIfFull();
-    }
-
-    static constexpr std::size_t kRoomBytes = 64 * 1024;
-    Output& out_;
-    char room_[kRoomBytes];
-    char* free_;
-    std::size_t line_ = 0;
-    bool any_ = false;  // a token was written
-};
 
 std::string_view RefusalReason(Cause hazard) {
     switch (hazard) {
@@ -196,8 +47,7 @@ public:
         for (std::size_t i = 0; i < kFieldCount; ++i) {
             if (!record.text[i]) continue;
             Field field = static_cast<Field>(i);
-            Cause hazard =
-                record.text_size[i] > kTextLimit ? Cause::long_text : TextHazard(field, *record.text[i]);
+            Cause hazard = TextHazard(field, *record.text[i], record.text_size[i]);
             if (hazard != Cause::none) return Refuse(record, field, hazard);
         }
         std::string& out = out_.buffer();
