@@ -3,9 +3,13 @@
 
 #include <array>
 
+#include "xml/limits.h"
+
 namespace zelreport::xml {
 
 namespace {
+
+static_assert(kNameLimit == 200 && kTextLimit == 8192000, "the causes name these limits");
 
 constexpr std::array<CauseText, static_cast<std::size_t>(Cause::generic) + 1> kCauses = {{
     {"", ""},

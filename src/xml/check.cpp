@@ -117,6 +117,7 @@ public:
         // still goes through the XML reading.
         stopped_ = !ended_ || handed_ < chunk_.size;
         if (stopped_) stopped_at_ = StopPosition();
+        stop_offset_ = chunk_.offset + handed_;
         for (;;) {
             while (!pending_.empty()) Settle(nullptr);
             if (ended_ || !NextChunk()) break;
@@ -252,8 +253,10 @@ private:
         if (reported) {
             CompareRecord(record, *reported, previous_reported_, out_);
         } else {
+            // Records whose end zelreport never reached: it had stopped.
             Problem blame = record.end_blame;
-            if (stopped_) blame = {Cause::stopped_early, stopped_at_};
+            if (stopped_ && record.end.offset + 1 + kTriggerSize > stop_offset_)
+                blame = {Cause::stopped_early, stopped_at_};
             ReportMissing(record, blame, out_);
         }
         out_.End();
@@ -320,6 +323,7 @@ private:
     bool previous_reported_ = true;
     bool stopped_ = false;
     Position stopped_at_;
+    std::uint64_t stop_offset_ = 0;
     std::optional<Trouble> trouble_;
 };
 

@@ -30,6 +30,8 @@ std::string_view NameOf(const char* name) {
     return name;
 }
 
+static_assert(kTextLimit == 8192000, "the messages name the text limit");
+
 // An element's name in a message: at most this many bytes of it.
 constexpr std::size_t kShownNameBytes = 32;
 
@@ -146,7 +148,8 @@ private:
 
     void OnStart(std::string_view name, const XML_Char** attributes) {
         if (failed_) return;
-        if (stack_.size() >= kMaxDepth) return Fail("elements nested more than 256 deep", Here());
+        if (stack_.size() >= kMaxDepth)
+            return Fail("elements nested more than " + std::to_string(kMaxDepth) + " deep", Here());
         ElementName element = Classify(name);
         Role role;
         if (stack_.empty()) {

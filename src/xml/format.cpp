@@ -20,6 +20,8 @@ namespace {
 constexpr std::string_view kHead = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<orv-standard-file>\n";
 constexpr std::string_view kTail = "</orv-standard-file>\n";
 
+static_assert(kTextLimit == 8192000, "the refusals name the text limit");
+
 std::string_view RefusalReason(Cause hazard) {
     switch (hazard) {
         case Cause::long_text:
