@@ -327,19 +327,6 @@ private:
     std::optional<Trouble> trouble_;
 };
 
-std::string TroubleMessage(std::string_view name, const Trouble& trouble) {
-    std::string message(name);
-    if (trouble.at.line > 0) {
-        message += ':';
-        message += std::to_string(trouble.at.line);
-        message += ':';
-        message += std::to_string(trouble.at.column);
-    }
-    message += ": ";
-    message += trouble.message;
-    return message;
-}
-
 }  // namespace
 
 CheckResult CheckDocument(std::string_view name, ReadFn read, Output& findings) {
@@ -351,11 +338,7 @@ CheckResult CheckDocument(std::string_view name, ReadFn read, Output& findings) 
     std::optional<Trouble> trouble;
     {
         std::jthread parser([&xml] { xml.Run(); });
-        // However the reading ends, the parser must not wait on a full queue.
-        struct CloseOnExit {
-            BoundedQueue<Chunk>& queue;
-            ~CloseOnExit() { queue.Close(); }
-        } close{queue};
+        CloseOnExit close(queue);  // destroyed before the parser is joined
         try {
             trouble = ReportSide(queue, blocks, records, writer).Run();
         } catch (const std::bad_alloc&) {

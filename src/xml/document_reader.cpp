@@ -376,6 +376,20 @@ private:
     std::uint64_t fed_ = 0;
 };
 
+std::string TroubleMessage(std::string_view file, const Trouble& trouble, std::string_view severity) {
+    std::string message(file);
+    if (trouble.at.line > 0) {
+        message += ':';
+        message += std::to_string(trouble.at.line);
+        message += ':';
+        message += std::to_string(trouble.at.column);
+    }
+    message += ": ";
+    message += severity;
+    message += trouble.message;
+    return message;
+}
+
 DocumentReader::DocumentReader(RecordSink& sink, ReaderOptions options)
     : impl_(std::make_unique<Impl>(sink, options)) {}
 DocumentReader::~DocumentReader() = default;

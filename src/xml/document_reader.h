@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "xml/record.h"
 
@@ -23,6 +24,10 @@ struct Trouble {
     std::string message;
     bool unwritable = false;  // a meaning zelreport cannot read as written
 };
+
+// "FILE:LINE:COL: SEVERITYMESSAGE", or "FILE: SEVERITYMESSAGE" without a
+// place: how both programs word trouble.
+std::string TroubleMessage(std::string_view file, const Trouble& trouble, std::string_view severity = "");
 
 class RecordSink {
 public:

@@ -6,11 +6,15 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <thread>
+#include <utility>
+#include <vector>
 
 #include "xml/content.h"
 #include "xml/document_reader.h"
 #include "xml/findings.h"
 #include "xml/limits.h"
+#include "xml/queue.h"
 #include "xml/values_writer.h"
 
 namespace zelreport::xml {
@@ -35,22 +39,23 @@ std::string_view RefusalReason(Cause hazard) {
     }
 }
 
-class RecordWriter final : public RecordSink {
+class RecordWriter {
 public:
     explicit RecordWriter(Output& out) : out_(out) {}
 
     const std::optional<Trouble>& refusal() const { return refusal_; }
 
-    void OnRecord(std::unique_ptr<XmlRecord>& taken) override {
-        const XmlRecord& record = *taken;
-        if (refusal_) return;
-        // A text zelreport cannot read as written stops everything before
-        // the record is written.
+    // Writes the record, or refuses it (false) when it holds a text
+    // zelreport cannot read as written.
+    bool Write(const XmlRecord& record) {
         for (std::size_t i = 0; i < kFieldCount; ++i) {
             if (!record.text[i]) continue;
             Field field = static_cast<Field>(i);
             Cause hazard = TextHazard(field, *record.text[i], record.text_size[i]);
-            if (hazard != Cause::none) return Refuse(record, field, hazard);
+            if (hazard != Cause::none) {
+                Refuse(record, field, hazard);
+                return false;
+            }
         }
         std::string& out = out_.buffer();
         out += "<zelrecord>\n";
@@ -88,6 +93,7 @@ public:
         }
         out_.buffer() += "</zeldata>\n</zelrecord>\n";
         out_.FlushIfFull();
+        return true;
     }
 
 private:
@@ -116,43 +122,103 @@ private:
     std::optional<Trouble> refusal_;
 };
 
-std::string PlaceMessage(std::string_view name, const Trouble& trouble, std::string_view severity) {
-    std::string message(name);
-    if (trouble.at.line > 0) {
-        message += ':';
-        message += std::to_string(trouble.at.line);
-        message += ':';
-        message += std::to_string(trouble.at.column);
+// Blocks parsed ahead of their writing, on a thread of their own: the
+// parse and the writing share the work of a document.
+constexpr std::size_t kBlocksAhead = 2;
+
+// The records completed in one block of input; at the end of the
+// document, with the trouble that ended it, if any.
+struct Parsed {
+    std::vector<std::unique_ptr<XmlRecord>> records;
+    bool end = false;
+    std::optional<Trouble> trouble;
+};
+
+class ParseSide final : public RecordSink {
+public:
+    ParseSide(ReadFn read, BoundedQueue<Parsed>& queue, Pool<XmlRecord>& records)
+        : read_(std::move(read)), queue_(queue), records_(records) {}
+
+    void Run() {
+        try {
+            Loop();
+        } catch (const std::bad_alloc&) {
+            parsed_.end = true;
+            parsed_.trouble = Trouble{{}, "out of memory"};
+            queue_.Push(std::move(parsed_));
+        }
     }
-    message += ": ";
-    message += severity;
-    message += trouble.message;
-    return message;
+
+    void OnRecord(std::unique_ptr<XmlRecord>& record) override {
+        parsed_.records.push_back(std::move(record));
+    }
+    std::unique_ptr<XmlRecord> NewRecord() override { return records_.Take(); }
+
+private:
+    void Loop() {
+        DocumentReader reader(*this, {.refuse_long_texts = true});
+        auto block = std::make_unique_for_overwrite<char[]>(kBlockSize);
+        for (;;) {
+            long n = read_(block.get(), kBlockSize);
+            if (n < 0) {
+                parsed_.trouble = Trouble{{}, std::string("read error: ") + std::strerror(errno)};
+            } else if (!reader.Parse(block.get(), static_cast<std::size_t>(n), n == 0)) {
+                parsed_.trouble = reader.trouble();
+            }
+            parsed_.end = n <= 0 || parsed_.trouble;
+            bool end = parsed_.end;
+            if (!queue_.Push(std::exchange(parsed_, Parsed{})) || end) return;
+        }
+    }
+
+    ReadFn read_;
+    BoundedQueue<Parsed>& queue_;
+    Pool<XmlRecord>& records_;
+    Parsed parsed_;
+};
+
+// Writes the records the parse hands over, up to the end of the document
+// or the first refusal.
+FormatResult WriteRecords(std::string_view name, BoundedQueue<Parsed>& queue, Pool<XmlRecord>& records,
+                          Output& out) {
+    RecordWriter writer(out);
+    for (;;) {
+        std::optional<Parsed> parsed = queue.Pop();
+        if (!parsed) return {};
+        for (std::unique_ptr<XmlRecord>& record : parsed->records) {
+            if (!writer.Write(*record))
+                return {FormatResult::refused, TroubleMessage(name, *writer.refusal(), "error: ")};
+            records.Give(std::move(record));
+        }
+        if (out.failed()) return {};
+        if (!parsed->end) continue;
+        if (!parsed->trouble) {
+            out.Write(kTail);
+            return {};
+        }
+        bool refused = parsed->trouble->unwritable;
+        return {refused ? FormatResult::refused : FormatResult::trouble,
+                TroubleMessage(name, *parsed->trouble, refused ? "error: " : "")};
+    }
 }
 
 }  // namespace
 
 FormatResult FormatDocument(std::string_view name, ReadFn read, Output& out) {
-    RecordWriter writer(out);
-    DocumentReader reader(writer, {.refuse_long_texts = true});
-    auto block = std::make_unique_for_overwrite<char[]>(kBlockSize);
+    BoundedQueue<Parsed> queue(kBlocksAhead);
+    Pool<XmlRecord> records([] { return std::make_unique<XmlRecord>(); });
+    ParseSide parse(std::move(read), queue, records);
+    FormatResult result;
     out.Write(kHead);
-    for (;;) {
-        long n = read(block.get(), kBlockSize);
-        if (n < 0)
-            return {FormatResult::trouble,
-                    PlaceMessage(name, {{}, std::string("read error: ") + std::strerror(errno)}, "")};
-        bool parsed = reader.Parse(block.get(), static_cast<std::size_t>(n), n == 0);
-        if (writer.refusal())
-            return {FormatResult::refused, PlaceMessage(name, *writer.refusal(), "error: ")};
-        if (!parsed && reader.trouble().unwritable)
-            return {FormatResult::refused, PlaceMessage(name, reader.trouble(), "error: ")};
-        if (!parsed) return {FormatResult::trouble, PlaceMessage(name, reader.trouble(), "")};
-        if (out.failed() || n == 0) break;
+    try {
+        std::jthread parser([&parse] { parse.Run(); });
+        CloseOnExit close(queue);  // destroyed before the parser is joined
+        result = WriteRecords(name, queue, records, out);
+    } catch (const std::bad_alloc&) {
+        result = {FormatResult::trouble, TroubleMessage(name, {{}, "out of memory"}, "")};
     }
-    out.Write(kTail);
     out.Flush();
-    return {};
+    return result;
 }
 
 }  // namespace zelreport::xml

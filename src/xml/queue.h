@@ -55,6 +55,20 @@ private:
     bool closed_ = false;
 };
 
+// Closes a queue when it goes out of scope, however its consumer leaves,
+// so that the producer never waits on it for good.
+template <typename T>
+class CloseOnExit {
+public:
+    explicit CloseOnExit(BoundedQueue<T>& queue) : queue_(queue) {}
+    ~CloseOnExit() { queue_.Close(); }
+    CloseOnExit(const CloseOnExit&) = delete;
+    CloseOnExit& operator=(const CloseOnExit&) = delete;
+
+private:
+    BoundedQueue<T>& queue_;
+};
+
 // Things handed back by one thread for the other to use again, instead of
 // fresh allocations (and their page faults): input blocks, records.
 template <typename T>
