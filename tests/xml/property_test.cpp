@@ -156,12 +156,13 @@ std::string Expected(const std::vector<Rec>& records) {
             if (kind == DataKind::floats) floats.push_back(ConvertFloat(t, scratch));
             if (kind == DataKind::ints) ints.push_back(ConvertInt(t));
         }
+        auto text = [&](Field f) {
+            return r.text[static_cast<std::size_t>(f)] ? &*r.text[static_cast<std::size_t>(f)] : nullptr;
+        };
+        auto number = [&](Field f) { return ReportedNumber(f, numbers[static_cast<std::size_t>(f)]); };
         RecordView v;
-#define TEST_TEXT(name, label)                                                                               \
-    v.name = r.text[static_cast<std::size_t>(Field::name)] ? &*r.text[static_cast<std::size_t>(Field::name)] \
-                                                           : nullptr;
-#define TEST_INT(name, label, rule) \
-    v.name = ReportedNumber(Field::name, numbers[static_cast<std::size_t>(Field::name)]);
+#define TEST_TEXT(name, label) v.name = text(Field::name);
+#define TEST_INT(name, label, rule) v.name = number(Field::name);
         ZELREPORT_FIELDS(TEST_TEXT, TEST_INT)
 #undef TEST_TEXT
 #undef TEST_INT
@@ -187,19 +188,11 @@ struct MeaningReports final : RecordSink {
     void OnRecord(std::unique_ptr<XmlRecord>& record) override { text += MeaningReport(*record); }
 };
 
-std::string Format(const std::string& document, FormatResult& result) {
-    std::string out;
+// Runs zelfmt's or zelcheck's engine on a document in memory.
+template <typename Engine>
+auto InMemory(Engine engine, const std::string& document, std::string& out) {
     Output output(AppendTo(out));
-    result = FormatDocument("d.xml", ReadFromMemory(document), output);
-    output.Flush();
-    return out;
-}
-
-CheckResult Check(const std::string& document, std::string& findings) {
-    Output output(AppendTo(findings));
-    CheckResult result = CheckDocument("d.xml", ReadFromMemory(document), output);
-    output.Flush();
-    return result;
+    return engine("d.xml", ReadFromMemory(document), output);
 }
 
 TEST(Properties, HoldForRandomRecordSetsInManyStyles) {
@@ -209,23 +202,22 @@ TEST(Properties, HoldForRandomRecordSetsInManyStyles) {
         std::vector<Rec> records = g.Records();
         std::string d = Write(records, g.PickStyle(), g), expected = Expected(records);
         SCOPED_TRACE(Cat("document ", std::to_string(n), ":\n", d));
-        FormatResult formatted;
-        std::string f = Format(d, formatted);
+        std::string f, again, findings;
+        FormatResult formatted = InMemory(FormatDocument, d, f);
         ASSERT_EQ(formatted.outcome, FormatResult::written) << formatted.message;
         EXPECT_EQ(Reports(f), expected);
-        std::string findings;
-        CheckResult check = Check(f, findings);
+        CheckResult check = InMemory(CheckDocument, f, findings);
         EXPECT_FALSE(check.trouble) << check.message;
         EXPECT_EQ(check.errors, 0u) << findings;
-        FormatResult again;
-        EXPECT_EQ(Format(f, again), f);
+        InMemory(FormatDocument, f, again);
+        EXPECT_EQ(again, f);
         MeaningReports meaning;
         DocumentReader reader(meaning, {});
         ASSERT_TRUE(reader.Parse(f.data(), f.size(), true)) << reader.trouble().message;
         EXPECT_EQ(meaning.text, expected);
         // zelcheck on the document itself: finding nothing means zelreport reads it right.
         findings.clear();
-        check = Check(d, findings);
+        check = InMemory(CheckDocument, d, findings);
         ASSERT_FALSE(check.trouble) << check.message;
         if (check.errors == 0) {
             EXPECT_EQ(Reports(d), expected) << findings;
