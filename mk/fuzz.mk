@@ -15,6 +15,7 @@ FUZZ_MAX_LEN_spelling ?= 8
 FUZZ_DICT_document := fuzz/document.dict
 FUZZ_DICT_values := fuzz/tokens.dict
 FUZZ_DICT_conversion := fuzz/tokens.dict
+FUZZ_DICT_xml := fuzz/document.dict
 FUZZ_CMAKE_FLAGS := -DCMAKE_CXX_COMPILER=$(FUZZ_CXX) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZELREPORT_FUZZ=ON \
 	-DZELREPORT_TESTS=OFF -DZELREPORT_BENCH=OFF -DZELREPORT_EXAMPLES=OFF -DZELREPORT_INSTALL=OFF
 

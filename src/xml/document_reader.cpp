@@ -1,0 +1,405 @@
+// SPDX-License-Identifier: MIT
+#include "xml/document_reader.h"
+
+#include <expat.h>
+#include <strings.h>
+
+#include <algorithm>
+#include <cassert>
+#include <climits>
+#include <new>
+#include <string_view>
+#include <vector>
+
+#include "xml/content.h"
+#include "xml/findings.h"
+#include "xml/layout.h"
+#include "xml/limits.h"
+#include "xml/roles.h"
+
+namespace zelreport::xml {
+
+namespace {
+
+// An element name: the record's are short, so a short look first is
+// cheaper than a call to strlen.
+std::string_view NameOf(const char* name) {
+    constexpr std::size_t kShortName = 16;
+    for (std::size_t n = 0; n < kShortName; ++n)
+        if (name[n] == '\0') return {name, n};
+    return name;
+}
+
+static_assert(kTextLimit == 8192000, "the messages name the text limit");
+
+// An element's name in a message: at most this many bytes of it.
+constexpr std::size_t kShownNameBytes = 32;
+
+bool IsUtf8Name(const char* encoding) {
+    return strcasecmp(encoding, "UTF-8") == 0 || strcasecmp(encoding, "US-ASCII") == 0;
+}
+
+std::string WellFormednessMessage(XML_Error code) {
+    constexpr std::string_view kPrefix = "not well-formed XML";
+    std::string_view text = XML_ErrorString(code);
+    // expat's own "not well-formed (reason)" keeps just its reason.
+    constexpr std::string_view kExpatPrefix = "not well-formed ";
+    if (text.starts_with(kExpatPrefix))
+        return std::string(kPrefix) + " " + std::string(text.substr(kExpatPrefix.size()));
+    return std::string(kPrefix) + ": " + std::string(text);
+}
+
+std::string TagText(std::string_view name) {
+    std::string text = "<";
+    text.append(name.substr(0, kShownNameBytes));
+    if (name.size() > kShownNameBytes) text += "...";
+    text += '>';
+    return text;
+}
+
+}  // namespace
+
+class DocumentReader::Impl final : public Locator {
+public:
+    Impl(RecordSink& sink, ReaderOptions options)
+        : sink_(sink), options_(options), parser_(XML_ParserCreate(nullptr)), tracker_(*this) {
+        if (!parser_) throw std::bad_alloc();
+        XML_SetUserData(parser_, this);
+        XML_SetElementHandler(parser_, &Impl::Start, &Impl::End);
+        XML_SetCharacterDataHandler(parser_, &Impl::Text);
+        XML_SetStartDoctypeDeclHandler(parser_, &Impl::Doctype);
+        if (options_.track_layout) {
+            XML_SetCommentHandler(parser_, &Impl::Comment);
+            XML_SetProcessingInstructionHandler(parser_, &Impl::Instruction);
+            XML_SetStartCdataSectionHandler(parser_, &Impl::Cdata);
+            XML_SetXmlDeclHandler(parser_, &Impl::Declaration);
+        }
+    }
+    ~Impl() { XML_ParserFree(parser_); }
+
+    bool Parse(const char* data, std::size_t size, bool last) {
+        if (failed_) return false;
+        assert(size <= INT_MAX);
+        if (fed_ == 0 && size >= 2 && options_.track_layout) NoteByteOrderMark(data);
+        if (XML_Parse(parser_, data, static_cast<int>(size), last) == XML_STATUS_ERROR) {
+            if (!failed_) Fail(WellFormednessMessage(XML_GetErrorCode(parser_)), Here());
+            return false;
+        }
+        fed_ += size;
+        // expat keeps an unfinished tag, comment or instruction whole.
+        XML_Index parsed = XML_GetCurrentByteIndex(parser_);
+        if (!last && parsed >= 0 && fed_ - static_cast<std::uint64_t>(parsed) > kMaxMarkupBytes) {
+            Fail("a tag, comment or processing instruction over " + std::to_string(kMaxMarkupMiB) + " MiB",
+                 Here());
+            return false;
+        }
+        return true;
+    }
+
+    const Trouble& trouble() const { return trouble_; }
+
+    Position Here() const override {
+        XML_Index offset = XML_GetCurrentByteIndex(parser_);
+        return {offset < 0 ? fed_ : static_cast<std::uint64_t>(offset), XML_GetCurrentLineNumber(parser_),
+                XML_GetCurrentColumnNumber(parser_) + 1};
+    }
+
+private:
+    struct Open {
+        Role role;
+        Field field;
+        std::uint32_t first_problem;
+        Position at;
+    };
+
+    static Impl& Self(void* data) { return *static_cast<Impl*>(data); }
+    static void Start(void* data, const XML_Char* name, const XML_Char** attributes) {
+        Self(data).OnStart(NameOf(name), attributes);
+    }
+    static void End(void* data, const XML_Char* name) { Self(data).OnEnd(NameOf(name)); }
+    static void Text(void* data, const XML_Char* text, int size) {
+        Self(data).OnText(text, static_cast<std::size_t>(size));
+    }
+    static void Comment(void* data, const XML_Char*) { Self(data).OnMarkup(false); }
+    static void Instruction(void* data, const XML_Char*, const XML_Char*) { Self(data).OnMarkup(false); }
+    static void Cdata(void* data) { Self(data).OnMarkup(true); }
+    static void Doctype(void* data, const XML_Char*, const XML_Char*, const XML_Char*, int) {
+        Impl& self = Self(data);
+        self.Fail("document type declarations are not supported", self.Here());
+    }
+    static void Declaration(void* data, const XML_Char*, const XML_Char* encoding, int) {
+        if (encoding && !IsUtf8Name(encoding)) Self(data).tracker_.SetDocumentProblem(Cause::encoding);
+    }
+
+    void NoteByteOrderMark(const char* data) {
+        auto b0 = static_cast<unsigned char>(data[0]), b1 = static_cast<unsigned char>(data[1]);
+        if ((b0 == 0xFE && b1 == 0xFF) || (b0 == 0xFF && b1 == 0xFE))
+            tracker_.SetDocumentProblem(Cause::encoding);
+    }
+
+    void Fail(std::string message, Position at) {
+        if (failed_) return;
+        failed_ = true;
+        trouble_ = {at, std::move(message)};
+        XML_StopParser(parser_, XML_FALSE);
+    }
+
+    Content CurrentContent() const { return stack_.empty() ? Content::none : ContentOf(stack_.back().role); }
+
+    void OnStart(std::string_view name, const XML_Char** attributes) {
+        if (failed_) return;
+        if (stack_.size() >= kMaxDepth)
+            return Fail("elements nested more than " + std::to_string(kMaxDepth) + " deep", Here());
+        ElementName element = Classify(name);
+        Role role;
+        if (stack_.empty()) {
+            if (element.name != Name::root)
+                return Fail("the root element is " + TagText(name) + ", not <orv-standard-file>", Here());
+            role = Role::root;
+        } else {
+            role = RoleOf(element, stack_.back().role);
+        }
+        if (role == Role::record) BeginRecord();
+        auto problems = static_cast<std::uint32_t>(record_ ? record_->problems.size() : 0);
+        Open open{role, element.field, problems, {}};
+        if (role != Role::root && role != Role::data && role != Role::ignored) open.at = Here();
+        if (options_.track_layout) {
+            Tag tag;
+            tag.name = element.name;
+            tag.content = ContentOf(role);
+            tag.plain =
+                !attributes[0] && XML_GetCurrentByteCount(parser_) == static_cast<int>(name.size() + 2);
+            tag.long_name = name.size() > kNameLimit;
+            tag.in_content = CurrentContent() != Content::none;
+            tracker_.OnTag(tag);
+        }
+        if (role == Role::text || role == Role::integer) {
+            content_.clear();
+            content_size_ = 0;
+            leading_space_ = too_long_ = false;
+        }
+        if (role == Role::values) {
+            record_->values.clear();
+            record_->has_values = true;
+        }
+        stack_.push_back(open);
+    }
+
+    void OnEnd(std::string_view name) {
+        if (failed_) return;
+        Open open = stack_.back();
+        stack_.pop_back();
+        if (options_.track_layout) {
+            int raw = XML_GetCurrentByteCount(parser_);
+            Tag tag;
+            tag.kind = raw == 0 ? Tag::empty_end : Tag::end;
+            tag.name = NameOf(open.role);
+            tag.plain = raw == 0 || raw == static_cast<int>(name.size() + 3);
+            tag.in_content = CurrentContent() != Content::none;
+            tracker_.OnTag(tag);
+        }
+        switch (open.role) {
+            case Role::text:
+                return EndText(open);
+            case Role::integer:
+                return EndInteger(open);
+            case Role::values:
+                record_->values_source = Given(open, Cause::none);
+                return;
+            case Role::record:
+                return EndRecord();
+            case Role::root:
+                return sink_.OnRootEnd(Here());
+            default:
+                return;
+        }
+    }
+
+    void OnText(const char* text, std::size_t size) {
+        if (failed_) return;
+        Role role = stack_.back().role;
+        if (role == Role::values) record_->values.append(text, size);
+        if (role == Role::text) AppendText(text, size);
+        if (role == Role::integer) AppendInteger(text, size);
+        if (options_.track_layout)
+            tracker_.OnText(text, size, static_cast<std::size_t>(XML_GetCurrentByteCount(parser_)),
+                            ContentOf(role));
+    }
+
+    void OnMarkup(bool cdata) {
+        if (!failed_) tracker_.OnMarkup(cdata, CurrentContent());
+    }
+
+    // A text is kept up to zelreport's limit, and measured whole.
+    void AppendText(const char* text, std::size_t size) {
+        std::size_t room = content_size_ < kTextLimit ? kTextLimit - content_size_ : 0;
+        content_.append(text, std::min(size, room));
+        content_size_ += size;
+        if (content_size_ > kTextLimit && options_.refuse_long_texts) {
+            Fail("a text over 8,192,000 bytes: zelreport cuts it", Here());
+            trouble_.unwritable = true;
+        }
+    }
+
+    // An integer is kept without its leading white space, up to a length
+    // no valid one reaches; only white space may follow beyond it.
+    void AppendInteger(const char* text, std::size_t size) {
+        for (std::size_t i = 0; i < size; ++i) {
+            if (content_.empty() && IsXmlSpace(text[i])) {
+                leading_space_ = true;
+                continue;
+            }
+            if (content_.size() < kMaxIntegerBytes)
+                content_ += text[i];
+            else if (!IsXmlSpace(text[i]))
+                too_long_ = true;
+        }
+    }
+
+    // A field given here, with what in its layout zelreport may misread:
+    // a problem noted inside the element, else `hazard` of its content,
+    // else the nearest problem before it that loses lines or names.
+    Source Given(const Open& open, Cause hazard) const {
+        Source source{true, record_->index, open.at, {}};
+        if (!options_.track_layout) return source;
+        const std::vector<Problem>& problems = record_->problems;
+        if (open.first_problem < problems.size()) {
+            source.blame = problems[open.first_problem];
+        } else if (hazard != Cause::none) {
+            source.blame = {hazard, open.at};
+        } else {
+            for (std::size_t i = open.first_problem; i-- > 0;)
+                if (LosesLines(problems[i].cause) || MisreadsNames(problems[i].cause)) {
+                    source.blame = problems[i];
+                    break;
+                }
+            // A document not in UTF-8 is noted first in every record.
+            if (source.blame.cause == Cause::none && !problems.empty() &&
+                problems[0].cause == Cause::encoding)
+                source.blame = {Cause::encoding, open.at};
+        }
+        return source;
+    }
+
+    void EndText(const Open& open) {
+        auto i = static_cast<std::size_t>(open.field);
+        Cause hazard = TextHazard(open.field, content_, content_size_);
+        record_->text[i] = content_;
+        record_->text_size[i] = content_size_;
+        record_->source[i] = Given(open, hazard);
+        if (content_.capacity() > kBlockSize) std::string().swap(content_);
+    }
+
+    void EndInteger(const Open& open) {
+        std::optional<std::int32_t> value;
+        if (!too_long_) value = ParseInteger(content_);
+        if (!value)
+            return Fail(TagText(Info(open.field).name) +
+                            " is not an integer from -2147483648 to 4294967295: " +
+                            ShowText(&content_, content_.size()),
+                        open.at);
+        auto i = static_cast<std::size_t>(open.field);
+        numbers_[i] = *value;
+        bool sign = content_[0] == '-' || content_[0] == '+';
+        number_sources_[i] = Given(open, leading_space_ || sign ? Cause::integer_layout : Cause::none);
+        if (open.field == Field::datyp && record_->has_values) record_->datyp_after_values = true;
+    }
+
+    void BeginRecord() {
+        if (!record_) record_ = sink_.NewRecord();
+        ClearRecord();
+        record_->index = ++records_;
+        record_->start = Here();
+        if (options_.track_layout) tracker_.SetRecord(&record_->problems);
+    }
+
+    void EndRecord() {
+        record_->end = Here();
+        for (std::size_t i = 0; i < kFieldCount; ++i) {
+            if (kFields[i].kind == FieldKind::text) continue;
+            record_->number[i] = numbers_[i];
+            record_->source[i] = number_sources_[i];
+        }
+        if (options_.track_layout) {
+            record_->end_blame = EndBlame();
+            tracker_.SetRecord(nullptr);
+        }
+        sink_.OnRecord(record_);
+    }
+
+    // Sets the record up for the next one without touching the fields that
+    // EndRecord sets anyway: cheaper than a new record, in documents of
+    // many small ones.
+    void ClearRecord() {
+        for (std::size_t i = 0; i < kFieldCount; ++i) {
+            if (kFields[i].kind != FieldKind::text) continue;
+            record_->text[i].reset();
+            record_->text_size[i] = 0;
+            record_->source[i] = Source{};
+        }
+        record_->has_values = record_->datyp_after_values = false;
+        record_->values.clear();
+        record_->values_source = Source{};
+        record_->end_blame = Problem{};
+        record_->problems.clear();
+    }
+
+    // Why zelreport may not see the record's end: lost lines first, then
+    // a closing not on three lines, then markup read as names.
+    Problem EndBlame() const {
+        const std::vector<Problem>& problems = record_->problems;
+        for (const Problem& p : problems)
+            if (LosesLines(p.cause)) return p;
+        if (!tracker_.RecordCloseIsRead()) return {Cause::wrapper, record_->end};
+        for (const Problem& p : problems)
+            if (MisreadsNames(p.cause) || p.cause == Cause::encoding) return p;
+        return {};
+    }
+
+    RecordSink& sink_;
+    const ReaderOptions options_;
+    XML_Parser parser_;
+    LayoutTracker tracker_;
+    std::vector<Open> stack_;
+    std::unique_ptr<XmlRecord> record_;
+    std::uint64_t records_ = 0;
+    // Integer fields carry over from record to record.
+    std::int32_t numbers_[kFieldCount] = {};
+    Source number_sources_[kFieldCount];
+    // The content of the text or integer element being read.
+    std::string content_;
+    std::uint64_t content_size_ = 0;
+    bool leading_space_ = false;
+    bool too_long_ = false;
+    bool failed_ = false;
+    Trouble trouble_;
+    std::uint64_t fed_ = 0;
+};
+
+std::string TroubleMessage(std::string_view file, const Trouble& trouble, std::string_view severity) {
+    std::string message(file);
+    if (trouble.at.line > 0) {
+        message += ':';
+        message += std::to_string(trouble.at.line);
+        message += ':';
+        message += std::to_string(trouble.at.column);
+    }
+    message += ": ";
+    message += severity;
+    message += trouble.message;
+    return message;
+}
+
+DocumentReader::DocumentReader(RecordSink& sink, ReaderOptions options)
+    : impl_(std::make_unique<Impl>(sink, options)) {}
+DocumentReader::~DocumentReader() = default;
+
+bool DocumentReader::Parse(const char* data, std::size_t size, bool last) {
+    return impl_->Parse(data, size, last);
+}
+
+const Trouble& DocumentReader::trouble() const {
+    return impl_->trouble();
+}
+
+}  // namespace zelreport::xml

@@ -1,0 +1,224 @@
+// SPDX-License-Identifier: MIT
+#include "xml/format.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "xml/content.h"
+#include "xml/document_reader.h"
+#include "xml/findings.h"
+#include "xml/limits.h"
+#include "xml/queue.h"
+#include "xml/values_writer.h"
+
+namespace zelreport::xml {
+
+namespace {
+
+constexpr std::string_view kHead = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<orv-standard-file>\n";
+constexpr std::string_view kTail = "</orv-standard-file>\n";
+
+static_assert(kTextLimit == 8192000, "the refusals name the text limit");
+
+std::string_view RefusalReason(Cause hazard) {
+    switch (hazard) {
+        case Cause::long_text:
+            return "it is over 8,192,000 bytes, where zelreport cuts texts";
+        case Cause::escaped_content:
+            return "it holds a line break, which ends a text, or '<' or '&', which XML writes as an entity";
+        case Cause::empty_text:
+            return "it stores no text that is empty or exactly four spaces";
+        default:
+            return "a '>' after the first byte ends a text, and a nomvar holding '>' becomes '>>'";
+    }
+}
+
+class RecordWriter {
+public:
+    explicit RecordWriter(Output& out) : out_(out) {}
+
+    const std::optional<Trouble>& refusal() const { return refusal_; }
+
+    // Writes the record, or refuses it (false) when it holds a text
+    // zelreport cannot read as written.
+    bool Write(const XmlRecord& record) {
+        for (std::size_t i = 0; i < kFieldCount; ++i) {
+            if (!record.text[i]) continue;
+            Field field = static_cast<Field>(i);
+            Cause hazard = TextHazard(field, *record.text[i], record.text_size[i]);
+            if (hazard != Cause::none) {
+                Refuse(record, field, hazard);
+                return false;
+            }
+        }
+        std::string& out = out_.buffer();
+        out += "<zelrecord>\n";
+        for (std::size_t i = 0; i < kFieldCount; ++i) {
+            std::string_view name = kFields[i].name;
+            if (kFields[i].kind == FieldKind::text) {
+                if (record.text[i]) AppendElement(name, *record.text[i]);
+            } else if (IsReported(static_cast<Field>(i))) {
+                // Negative numbers as their 32-bit two's complement, which
+                // zelreport reads back as the same signed number.
+                char digits[16];
+                auto end = std::to_chars(digits, digits + sizeof digits,
+                                         static_cast<std::uint32_t>(record.number[i]))
+                               .ptr;
+                AppendElement(name, std::string_view(digits, static_cast<std::size_t>(end - digits)));
+            }
+        }
+        out_.buffer() += "<zeldata>\n";
+        if (record.has_values) {
+            // The byte after "<values>" is stored whatever it is; a line
+            // break there keeps an empty values text empty.
+            out_.buffer() += "<values>";
+            bool any = false;
+            {
+                ValuesWriter values(out_);
+                record.values.ForEachBlock([&](std::string_view block) { values.Write(block); });
+                any = values.wrote_any();
+            }
+            if (!any) out_.buffer() += '\n';
+            out_.buffer() += "</values>\n";
+        } else {
+            // zelreport needs an element between <zeldata> and </zeldata> to
+            // see the record's end; this one means nothing.
+            out_.buffer() += "<novalues/>\n";
+        }
+        out_.buffer() += "</zeldata>\n</zelrecord>\n";
+        out_.FlushIfFull();
+        return true;
+    }
+
+private:
+    void AppendElement(std::string_view name, std::string_view content) {
+        std::string& out = out_.buffer();
+        out += '<';
+        out += name;
+        out += '>';
+        out += content;
+        out += "</";
+        out += name;
+        out += ">\n";
+    }
+
+    void Refuse(const XmlRecord& record, Field field, Cause hazard) {
+        std::size_t i = static_cast<std::size_t>(field);
+        std::string message(Info(field).name);
+        message += ' ';
+        message += ShowText(&*record.text[i], record.text_size[i]);
+        message += ": zelreport cannot read this text: ";
+        message += RefusalReason(hazard);
+        refusal_ = Trouble{record.source[i].at, std::move(message), true};
+    }
+
+    Output& out_;
+    std::optional<Trouble> refusal_;
+};
+
+// Blocks parsed ahead of their writing, on a thread of their own: the
+// parse and the writing share the work of a document.
+constexpr std::size_t kBlocksAhead = 2;
+
+// The records completed in one block of input; at the end of the
+// document, with the trouble that ended it, if any.
+struct Parsed {
+    std::vector<std::unique_ptr<XmlRecord>> records;
+    bool end = false;
+    std::optional<Trouble> trouble;
+};
+
+class ParseSide final : public RecordSink {
+public:
+    ParseSide(ReadFn read, BoundedQueue<Parsed>& queue, Pool<XmlRecord>& records)
+        : read_(std::move(read)), queue_(queue), records_(records) {}
+
+    void Run() {
+        try {
+            Loop();
+        } catch (const std::bad_alloc&) {
+            parsed_.end = true;
+            parsed_.trouble = Trouble{{}, "out of memory"};
+            queue_.Push(std::move(parsed_));
+        }
+    }
+
+    void OnRecord(std::unique_ptr<XmlRecord>& record) override {
+        parsed_.records.push_back(std::move(record));
+    }
+    std::unique_ptr<XmlRecord> NewRecord() override { return records_.Take(); }
+
+private:
+    void Loop() {
+        DocumentReader reader(*this, {.refuse_long_texts = true});
+        auto block = std::make_unique_for_overwrite<char[]>(kBlockSize);
+        for (;;) {
+            long n = read_(block.get(), kBlockSize);
+            if (n < 0) {
+                parsed_.trouble = Trouble{{}, std::string("read error: ") + std::strerror(errno)};
+            } else if (!reader.Parse(block.get(), static_cast<std::size_t>(n), n == 0)) {
+                parsed_.trouble = reader.trouble();
+            }
+            parsed_.end = n <= 0 || parsed_.trouble;
+            bool end = parsed_.end;
+            if (!queue_.Push(std::exchange(parsed_, Parsed{})) || end) return;
+        }
+    }
+
+    ReadFn read_;
+    BoundedQueue<Parsed>& queue_;
+    Pool<XmlRecord>& records_;
+    Parsed parsed_;
+};
+
+// Writes the records the parse hands over, up to the end of the document
+// or the first refusal.
+FormatResult WriteRecords(std::string_view name, BoundedQueue<Parsed>& queue, Pool<XmlRecord>& records,
+                          Output& out) {
+    RecordWriter writer(out);
+    for (;;) {
+        std::optional<Parsed> parsed = queue.Pop();
+        if (!parsed) return {};
+        for (std::unique_ptr<XmlRecord>& record : parsed->records) {
+            if (!writer.Write(*record))
+                return {FormatResult::refused, TroubleMessage(name, *writer.refusal(), "error: ")};
+            records.Give(std::move(record));
+        }
+        if (out.failed()) return {};
+        if (!parsed->end) continue;
+        if (!parsed->trouble) {
+            out.Write(kTail);
+            return {};
+        }
+        bool refused = parsed->trouble->unwritable;
+        return {refused ? FormatResult::refused : FormatResult::trouble,
+                TroubleMessage(name, *parsed->trouble, refused ? "error: " : "")};
+    }
+}
+
+}  // namespace
+
+FormatResult FormatDocument(std::string_view name, ReadFn read, Output& out) {
+    BoundedQueue<Parsed> queue(kBlocksAhead);
+    Pool<XmlRecord> records([] { return std::make_unique<XmlRecord>(); });
+    ParseSide parse(std::move(read), queue, records);
+    FormatResult result;
+    out.Write(kHead);
+    try {
+        std::jthread parser([&parse] { parse.Run(); });
+        CloseOnExit close(queue);  // destroyed before the parser is joined
+        result = WriteRecords(name, queue, records, out);
+    } catch (const std::bad_alloc&) {
+        result = {FormatResult::trouble, TroubleMessage(name, {{}, "out of memory"}, "")};
+    }
+    out.Flush();
+    return result;
+}
+
+}  // namespace zelreport::xml

@@ -1,0 +1,22 @@
+// SPDX-License-Identifier: MIT
+// zelfmt's engine: writes a document's meaning in the layout zelreport
+// reads exactly, one record at a time.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "xml/io.h"
+
+namespace zelreport::xml {
+
+struct FormatResult {
+    enum Outcome { written, refused, trouble } outcome = written;
+    // "FILE:LINE:COL: ..." for a meaning zelreport cannot read as
+    // written or a document that cannot be read; "FILE: ..." without a place.
+    std::string message;
+};
+
+FormatResult FormatDocument(std::string_view name, ReadFn read, Output& out);
+
+}  // namespace zelreport::xml

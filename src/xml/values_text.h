@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: MIT
+// A values text as decoded, held in blocks that each end between tokens,
+// so that it grows without ever being copied whole and without twice its
+// size in spare room.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zelreport::xml {
+
+class ValuesText {
+public:
+    void clear();
+    void append(const char* data, std::size_t size);
+    bool empty() const { return blocks_.empty() || (blocks_.size() == 1 && blocks_[0].empty()); }
+
+    // Calls `take(block)` for each block, in order: no token straddles two.
+    template <typename Take>
+    void ForEachBlock(Take&& take) const {
+        for (const std::string& block : blocks_) take(std::string_view(block));
+    }
+    bool Contains(char c) const;
+
+private:
+    std::vector<std::string> blocks_;
+};
+
+}  // namespace zelreport::xml

@@ -1,0 +1,113 @@
+// SPDX-License-Identifier: MIT
+// zelcheck and zelfmt run on golden documents, one directory per theme:
+//   check/NAME.xml    zelcheck prints NAME.out (status 1 with an error in it, else 0)
+//   refuse/NAME.xml   zelfmt refuses with NAME.err, status 2
+//   trouble/NAME.xml  both stop with NAME.err (as zelcheck words it), status 2
+//   format/NAME.xml   zelfmt writes NAME.out, status 0
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "zelreport/version.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Read(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+struct Ran {
+    std::string out, err;
+    int status;
+};
+
+// Runs a shell command in `dir`, its output caught in files of its own.
+Ran Shell(const fs::path& dir, const std::string& command) {
+    fs::path out = fs::path(testing::TempDir()) / ("xml_golden_" + std::to_string(getpid()));
+    fs::path err = out.string() + ".err";
+    std::string line =
+        "cd '" + dir.string() + "' && " + command + " >'" + out.string() + "' 2>'" + err.string() + "'";
+    int raw = std::system(line.c_str());
+    return {Read(out), Read(err), WIFEXITED(raw) ? WEXITSTATUS(raw) : -1};
+}
+
+std::vector<fs::path> Documents() {
+    std::vector<fs::path> documents;
+    for (const char* theme : {"check", "refuse", "trouble", "format"})
+        for (const auto& entry : fs::directory_iterator(fs::path(TESTS_DIR) / theme))
+            if (entry.path().extension() == ".xml") documents.push_back(entry.path());
+    std::sort(documents.begin(), documents.end());
+    return documents;
+}
+
+class Golden : public testing::TestWithParam<fs::path> {};
+
+TEST_P(Golden, MatchesItsExpectation) {
+    const fs::path& xml = GetParam();
+    fs::path dir = xml.parent_path(), base = dir / xml.stem();
+    std::string theme = dir.filename(), name = xml.filename();
+    if (theme == "check") {
+        std::string expected = Read(base.string() + ".out");
+        Ran ran = Shell(dir, ZELCHECK_BIN " " + name);
+        EXPECT_EQ(ran.out, expected);
+        EXPECT_EQ(ran.err, "");
+        EXPECT_EQ(ran.status, expected.find(": error: ") != std::string::npos ? 1 : 0);
+    } else if (theme == "format") {
+        Ran ran = Shell(dir, ZELFMT_BIN " " + name);
+        EXPECT_EQ(ran.out, Read(base.string() + ".out"));
+        EXPECT_EQ(ran.err, "");
+        EXPECT_EQ(ran.status, 0);
+    } else {
+        std::string expected = Read(base.string() + ".err");
+        if (theme == "trouble") {
+            Ran ran = Shell(dir, ZELCHECK_BIN " " + name);
+            EXPECT_EQ(ran.err, expected);
+            EXPECT_EQ(ran.out, "");
+            EXPECT_EQ(ran.status, 2);
+            expected.replace(0, std::string("zelcheck:").size(), "zelfmt:");
+        }
+        Ran ran = Shell(dir, ZELFMT_BIN " " + name);
+        EXPECT_EQ(ran.err, expected);
+        EXPECT_EQ(ran.status, 2);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Documents, Golden, testing::ValuesIn(Documents()), [](const auto& info) {
+    std::string name = info.param.parent_path().filename().string() + "_" + info.param.stem().string();
+    std::replace_if(
+        name.begin(), name.end(), [](char c) { return !isalnum(c); }, '_');
+    return name;
+});
+
+TEST(CommandLine, OptionsStandardInputAndSeveralFiles) {
+    fs::path check = fs::path(TESTS_DIR) / "check";
+    EXPECT_EQ(Shell(check, ZELCHECK_BIN " --version").out, "zelcheck " ZELREPORT_VERSION "\n");
+    EXPECT_EQ(Shell(check, ZELFMT_BIN " --version").out, "zelfmt " ZELREPORT_VERSION "\n");
+    for (const char* program : {ZELCHECK_BIN, ZELFMT_BIN}) {
+        Ran help = Shell(check, std::string(program) + " --help");
+        EXPECT_EQ(help.status, 0);
+        EXPECT_TRUE(help.out.starts_with("Usage: ")) << help.out;
+    }
+    // Standard input goes by "<stdin>"; every file is checked, and trouble
+    // with one of them makes the status 2.
+    Ran stdin_run = Shell(check, ZELCHECK_BIN " < gt_in_a_text_ends_it.xml");
+    EXPECT_TRUE(stdin_run.out.starts_with("<stdin>:5:1: error: ")) << stdin_run.out;
+    Ran several =
+        Shell(check, ZELCHECK_BIN " sample_layout_reads_right.xml missing.xml gt_in_a_text_ends_it.xml");
+    EXPECT_EQ(several.out, Read(check / "gt_in_a_text_ends_it.out"));
+    EXPECT_EQ(several.err, "zelcheck: missing.xml: No such file or directory\n");
+    EXPECT_EQ(several.status, 2);
+}
+
+}  // namespace
