@@ -18,12 +18,7 @@ constexpr std::size_t kMappedBytes = std::size_t{1} << 20;
 
 void* Map(std::size_t bytes) {
     void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (p == MAP_FAILED) return nullptr;
-    // Large pages, where the system allows them, spare most of the page
-    // faults of filling a large array; the mapping keeps the advice as it
-    // grows.
-    madvise(p, bytes, MADV_HUGEPAGE);
-    return p;
+    return p == MAP_FAILED ? nullptr : p;
 }
 
 }  // namespace
