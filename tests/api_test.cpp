@@ -168,3 +168,43 @@ TEST(Api, SampleCutAtEveryByte) {
 }
 
 }  // namespace
+
+// Long runs of values are converted half on a second thread: they must
+// give what the same document gives read in small pieces, one token after
+// another, and the report what the views give.
+TEST(Api, LongRunsGiveWhatSmallPiecesGive) {
+    const char* const tokens[] = {
+        "1.5", "-0.00012345", "12345678", "1.2345678e-30", "7e5", "-3.4e3", "1234567890123456789.01", "0x1p3",
+        "1,5", "+.5",         "-0",       "2e-7"};
+    std::uint32_t state = 12345;
+    auto next = [&state] { return (state = state * 1103515245u + 12345u) >> 16; };
+    std::string doc = "<nj>1</nj>\n<nk>1</nk>\n";
+    for (int datyp : {1, 2, 5, 1}) {
+        std::string values;
+        while (values.size() < 600000) {
+            values += tokens[next() % std::size(tokens)];
+            std::uint32_t gap = next() % 64;
+            values += gap == 0 ? "\n " : gap == 1 ? "\t" : gap == 2 && datyp == 5 ? ">" : " ";
+        }
+        // More entries than values (the running statistics), then fewer.
+        doc += (datyp == 5 ? "<ni>50000</ni>\n" : "<ni>200000</ni>\n") + Record(datyp, values + "9");
+    }
+    Collected whole, pieces, rebuilt;
+    ASSERT_EQ(run_buffer(doc, whole.handlers).status, Status::ok);
+    std::vector<std::string> small;
+    for (std::size_t at = 0; at < doc.size(); at += 1000) small.push_back(doc.substr(at, 1000));
+    ASSERT_EQ(run_reader(Pieces(small), pieces.handlers).status, Status::ok);
+    rebuilt.handlers.output = {};
+    rebuilt.handlers.on_record = [&rebuilt](const RecordView& r) { append_report(r, rebuilt.out); };
+    run_buffer(doc, rebuilt.handlers);
+    ASSERT_EQ(whole.floats.size(), 4u);
+    EXPECT_GT(whole.floats[0].size(), 60000u);
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(0,
+                  std::memcmp(whole.floats[i].data(), pieces.floats[i].data(), 4 * whole.floats[i].size()));
+        EXPECT_EQ(whole.floats[i].size(), pieces.floats[i].size());
+        EXPECT_EQ(whole.ints[i], pieces.ints[i]);
+    }
+    EXPECT_EQ(whole.out, pieces.out);
+    EXPECT_EQ(whole.out, rebuilt.out);
+}

@@ -58,7 +58,8 @@ inline bool DecimalToFloat(std::uint64_t mantissa, int exponent, bool negative, 
     using namespace exact_float;
     // Zero needs no case of its own: 0 times any power is 0, and the sign
     // bit gives -0.
-    if (mantissa <= kMaxDoubleMantissa && static_cast<unsigned>(exponent + kMaxExactPower) <= 2 * kMaxExactPower) {
+    if (mantissa <= kMaxDoubleMantissa &&
+        static_cast<unsigned>(exponent + kMaxExactPower) <= 2 * kMaxExactPower) {
         double m = static_cast<double>(mantissa);
         double magnitude = exponent < 0 ? m / kExactPowersOfTen[-exponent] : m * kExactPowersOfTen[exponent];
         if ((std::bit_cast<std::uint64_t>(magnitude) & kDoubleDropped) == kDoubleHalfway) return false;

@@ -1,10 +1,15 @@
 // SPDX-License-Identifier: MIT
 // The values element: its text is split into tokens and converted as it
 // streams in, so only the numbers are kept (4 bytes each).
+#include <algorithm>
+#include <cstring>
+#include <type_traits>
+
 #include "elements/elements.h"
 #include "elements/number.h"
-#include "elements/short_number.h"
+#include "elements/short_run.h"
 #include "elements/text_rules.h"
+#include "elements/values_helper.h"
 #include "reader/context.h"
 
 namespace zelreport {
@@ -101,112 +106,104 @@ private:
 // it lies; anything else is gathered into the pending token.
 void TakeTokenRun(Scanner& in, ValuesSink& sink) {
     const char* start = in.Here();
+    const char* whole = sink.pending_empty() ? WholeTokenEnd(start, in.end) : nullptr;
+    if (whole) {
+        sink.Convert({start, static_cast<std::size_t>(whole - start)});
+        return in.ResumeAt(whole);
+    }
     const char* q = start + 1;
     while (q < in.end && IsTokenByte(static_cast<unsigned char>(*q))) ++q;
-    // A long token goes the way of one split across blocks, so that it is
-    // never copied whole.
-    std::size_t length = static_cast<std::size_t>(q - start);
-    if (q < in.end && EndsToken(q, in.end) && sink.pending_empty() && length <= ValuesToken::kLongTokenBytes)
-        sink.Convert({start, length});
-    else
-        sink.Gather(start, q);
+    sink.Gather(start, q);
     in.ResumeAt(q);
 }
 
-// Reads a plain number that starts at `q` and surely ends its token.
-const char* ParsePlainToken(const char* q, const char* end, float& value) {
-    const char* r = ParsePlainFloat(q, end, value);
-    return r && r < end && EndsToken(r, end) ? r : nullptr;
+// Where a long run from `q` is split for the second thread: the first
+// token after a blank or tab past the middle of what is left of the values
+// text in the block; nullptr when that is short, there is no second
+// processor, or no such token is near.
+const char* SplitPoint(const char* q, const char* end) {
+    constexpr std::ptrdiff_t kSearch = 256;
+    if (end - q < kSplitRunBytes || !ValuesHelper::Worthwhile()) return nullptr;
+    const void* tag = std::memchr(q, '<', static_cast<std::size_t>(end - q));
+    const char* text_end = tag ? static_cast<const char*>(tag) : end;
+    if (text_end - q < kSplitRunBytes) return nullptr;
+    const char* from = q + (text_end - q) / 2;
+    for (const char* s = from; s < from + kSearch; ++s)
+        if ((s[-1] == ' ' || s[-1] == '\t') && IsTokenByte(static_cast<unsigned char>(*s))) return s;
+    return nullptr;
 }
 
-const char* ParsePlainToken(const char* q, const char* end, std::int32_t& value) {
-    const char* r = ParsePlainInt(q, end, value);
-    return r && r < end && EndsToken(r, end) ? r : nullptr;
-}
-
-inline const char* ParseShortToken(const char* q, const char* end, float& value) {
-    return ParseShortFloat(q, end, value);
-}
-
-inline const char* ParseShortToken(const char* q, const char* end, std::int32_t& value) {
-    return ParseShortInt(q, end, value);
-}
-
-// Skips the separators between two tokens: blanks, tabs, and line feeds
-// that the next line continues with a blank.
-inline const char* SkipSeparators(const char* q, const char* end) {
-    while (q < end) {
-        if (*q == ' ' || *q == '\t')
-            ++q;
-        else if (IsBlankContinuedLineFeed(q, end))
-            q += 2;
-        else
-            break;
-    }
-    return q;
-}
-
-// Converts short numbers and the separators after them from `q` on,
-// writing the values at `out` up to `out_end`, while the block leaves room
-// to look at a whole short number. Returns where it stopped.
+// Appends what the second thread converted, in order, to the array and
+// its running statistics, and returns where it stopped.
 template <typename T, typename Tally>
-const char* ConvertShortNumbers(const char* q, const char* end, T*& out, T* out_end, Tally& tally) {
-    Tally running = tally;  // in registers for the loop
-    while (end - q > kShortNumberReach && out < out_end) {
-        T value;
-        const char* r = ParseShortToken(q, end, value);
-        if (!r) break;
-        *out++ = value;
-        running.Add(value);
-        q = SkipSeparators(r, end);
-        if (!IsTokenByte(static_cast<unsigned char>(*q))) break;
+const char* TakeHelped(ValuesHelper& helper, DataArray<T>& data, Tally& tally) {
+    ValuesHelper::Done done = helper.Wait();
+    std::span<const T> values;
+    if constexpr (std::is_same_v<T, float>)
+        values = done.floats;
+    else
+        values = done.ints;
+    while (!values.empty()) {
+        std::span<T> room = data.Spare();
+        std::size_t count = std::min(room.size(), values.size());
+        for (std::size_t i = 0; i < count; ++i) tally.Add(room[i] = values[i]);
+        data.Commit(count);
+        values = values.subspan(count);
     }
-    tally = running;
-    return q;
+    return done.stop;
 }
-
-// Integer values keep no running statistics.
-struct NoTally {
-    void Add(std::int32_t) {}
-};
 
 // Converts the simple tokens that follow one another from the look-ahead
 // byte on, straight from the block, with the separators between them:
-// short numbers in place in the array, others one by one. Stops before
-// anything else, with `c` on it, and returns false when not even the first
-// token was simple.
+// short numbers in place in the array, others one by one. A long run is
+// cut in two, the second half converted meanwhile on a second thread and
+// taken in when this one reaches it; should this one stop before, that
+// work is dropped. Stops before anything else, with `c` on it, and returns
+// false when not even the first token was simple.
 template <typename T, typename Tally>
-bool TakeSimpleTokens(Scanner& in, DataArray<T>& data, Tally& tally) {
+bool TakeSimpleTokens(Scanner& in, ValuesHelper& helper, std::string& scratch, DataArray<T>& data,
+                      Tally& tally) {
     const char* q = in.Here();
     const char* const end = in.end;
     const std::size_t before = data.size();
+    // Only a run still going after a first stretch is split: a short
+    // values text must not cost a hand-over.
+    const char* warmed_up = end - q > kSplitRunBytes + kWarmUpBytes ? q + kWarmUpBytes : nullptr;
+    const char* split = nullptr;
     for (;;) {
         std::span<T> room = data.Spare();
         T* out = room.data();
-        q = ConvertShortNumbers(q, end, out, out + room.size(), tally);
+        const char* stop = split ? split : warmed_up ? warmed_up : end;
+        q = ConvertRun(q, stop, end, out, out + room.size(), tally, scratch);
         data.Commit(static_cast<std::size_t>(out - room.data()));
-        if (q == end || !IsTokenByte(static_cast<unsigned char>(*q))) break;
-        if (out == room.data() + room.size()) continue;
-        T value;
-        const char* r = ParsePlainToken(q, end, value);
-        if (!r) break;
-        data.push_back(value);
-        tally.Add(value);
-        q = SkipSeparators(r, end);
-        if (q == end || !IsTokenByte(static_cast<unsigned char>(*q))) break;
+        bool going = q != end && IsTokenByte(static_cast<unsigned char>(*q));
+        if (split && q == split) {
+            q = TakeHelped(helper, data, tally);
+            split = nullptr;
+            going = q != end && IsTokenByte(static_cast<unsigned char>(*q));
+        } else if (warmed_up && q >= warmed_up && going) {
+            warmed_up = nullptr;
+            split = SplitPoint(q, end);
+            if (split) helper.Start(split, end, std::is_same_v<T, std::int32_t>);
+        } else if (out != room.data() + room.size()) {
+            break;  // stopped on something else than the end of the room
+        }
+        if (!going) break;
     }
+    if (split) helper.Wait();  // stopped short of the split: that work goes
     in.ResumeAt(q);
     return data.size() != before;
 }
 
-bool TakeSimpleTokens(Scanner& in, ValuesSink& sink, Record& record) {
+bool TakeSimpleTokens(Context& ctx, ValuesSink& sink) {
     if (!sink.pending_empty()) return false;
+    Record& record = ctx.record;
     switch (sink.kind()) {
         case DataKind::floats:
-            return TakeSimpleTokens(in, record.floatdata, record.float_stats);
+            return TakeSimpleTokens(ctx.in, ctx.helper, ctx.scratch, record.floatdata, record.float_stats);
         case DataKind::ints: {
             NoTally none;
-            return TakeSimpleTokens(in, record.intdata, none);
+            return TakeSimpleTokens(ctx.in, ctx.helper, ctx.scratch, record.intdata, none);
         }
         case DataKind::none:
             break;
@@ -241,7 +238,7 @@ void ParseValues(Context& ctx, std::string_view) {
             continue;
         }
         if (IsTokenByte(static_cast<unsigned char>(in.c)) && sink.open()) {
-            if (!TakeSimpleTokens(in, sink, ctx.record)) TakeTokenRun(in, sink);
+            if (!TakeSimpleTokens(ctx, sink)) TakeTokenRun(in, sink);
             continue;
         }
         sink.Store(static_cast<unsigned char>(in.c));

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "elements/values_helper.h"
 #include "elements/values_token.h"
 #include "keywords/keywords.h"
 #include "reader/output.h"
@@ -31,6 +32,7 @@ struct Context {
     Output out;
     std::string scratch;  // text element content, reused between calls
     ValuesToken token;    // a values token that could not be converted in place
+    ValuesHelper helper;  // converts half of a long run of values meanwhile
 
     explicit Context(const Handlers& handlers) {
         out.handlers = &handlers;
