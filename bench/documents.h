@@ -11,8 +11,8 @@ struct DocumentKind {
     std::string_view name;
     std::int64_t records;  // at full size
     std::int32_t ni, nj, nk;
-    std::int32_t datyp;         // 1: floats, 2: integers
-    std::int64_t values = 0;    // per record when not ni * nj * nk
+    std::int32_t datyp;            // 1: floats, 2: integers
+    std::int64_t values = 0;       // per record when not ni * nj * nk
     std::int64_t token_bytes = 0;  // at full size: one values token of this many digits
 };
 

@@ -25,10 +25,11 @@
 #include <vector>
 
 #include "documents.h"
-
-extern char** environ;
+#include "harness.h"
 
 namespace {
+
+using namespace zelbench;
 
 constexpr std::string_view kBanner = "************** c_zelecr args are: **********************";
 constexpr std::string_view kEmptyName = "ParseConfigFile(), found name is empty";
@@ -37,13 +38,18 @@ constexpr std::string_view kEmptyName = "ParseConfigFile(), found name is empty"
 // zelreport's own time on an earlier document, and a peak memory.
 struct Target {
     std::string_view document;
-    double ratio;         // zelreport time / wc -w time, at most; 0: no bound
-    double peak_rss_mib;  // 0: no bound
+    double ratio;                       // zelreport time / wc -w time, at most; 0: no bound
+    double peak_rss_mib;                // 0: no bound
     std::string_view relative_to = {};  // with `ratio`: zelreport's time on that document
 };
 constexpr Target kTargets[] = {
-    {"grid", 0.30, 0},        {"many", 0.40, 0},      {"huge", 0.30, 100}, {"ints", 0.30, 0},
-    {"declared", 1.5, 0, "many"}, {"token-float", 0, 16}, {"token-int", 0, 16},
+    {"grid", 0.30, 0},
+    {"many", 0.40, 0},
+    {"huge", 0.30, 100},
+    {"ints", 0.30, 0},
+    {"declared", 1.5, 0, "many"},
+    {"token-float", 0, 16},
+    {"token-int", 0, 16},
 };
 
 // The verdict on one document, empty when it has no target.
@@ -76,54 +82,6 @@ std::string Verdict(std::string_view document, double ratio_to_wc, double rss_mi
     return "";
 }
 
-struct Run {
-    double seconds = 0;
-    long peak_rss_kib = 0;
-    int status = -1;
-};
-
-[[noreturn]] void Fail(const std::string& message) {
-    std::fprintf(stderr, "zelbench: %s\n", message.c_str());
-    std::exit(1);
-}
-
-double Now() {
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
-
-// Runs argv with standard input from `input`, standard output discarded and
-// standard error into `stderr_fd` (or discarded when -1).
-Run Spawn(const std::vector<std::string>& args, const std::string& input, int stderr_fd,
-          char** env = environ) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, input.c_str(), O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    if (stderr_fd >= 0)
-        posix_spawn_file_actions_adddup2(&actions, stderr_fd, 2);
-    else
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    std::vector<char*> argv;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    Run run;
-    double start = Now();
-    pid_t pid;
-    int error = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), env);
-    posix_spawn_file_actions_destroy(&actions);
-    if (error != 0) Fail("cannot run " + args[0] + ": " + std::strerror(error));
-    if (stderr_fd >= 0) return run;  // the caller reads the output and waits
-    int status = 0;
-    rusage usage{};
-    if (wait4(pid, &status, 0, &usage) < 0) Fail("wait4: " + std::string(std::strerror(errno)));
-    run.seconds = Now() - start;
-    run.peak_rss_kib = usage.ru_maxrss;
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return run;
-}
-
 // Counts the reports and the empty-name messages of one run.
 void Check(const std::string& zelreport, const std::string& path, std::int64_t records) {
     int fds[2];
@@ -152,12 +110,6 @@ void Check(const std::string& zelreport, const std::string& path, std::int64_t r
     if (banners != records || empty_names != 0)
         Fail(path + ": " + std::to_string(banners) + " reports for " + std::to_string(records) +
              " records, " + std::to_string(empty_names) + " empty-name messages");
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    std::size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 std::vector<char*> EnvironmentWithCLocale(std::vector<std::string>& storage) {

@@ -6,10 +6,12 @@
 
 #include <csignal>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "xml/check.h"
+#include "xml/command_line.h"
 #include "xml/io.h"
 #include "zelreport/version.h"
 
@@ -31,29 +33,15 @@ constexpr std::string_view kUsage =
     "  2  trouble: a document that is not well-formed or has no meaning, an\n"
     "     unreadable file (a \"zelcheck: ...\" message says which)\n";
 
-enum Status { kClean = 0, kFindings = 1, kTrouble = 2 };
-
-void Complain(const std::string& message) {
-    std::string line = "zelcheck: " + message + "\n";
-    zelreport::xml::WriteToFd(STDERR_FILENO)(line);
-}
-
-int Inform(std::string_view text) {
-    zelreport::xml::Output out(zelreport::xml::WriteToFd(STDOUT_FILENO));
-    out.Write(text);
-    if (out.Flush()) return kClean;
-    Complain(std::string("error writing standard output: ") + std::strerror(out.error()));
-    return kTrouble;
-}
+enum Status { kClean = 0, kFindings = 1, kTrouble = zelreport::xml::kTroubleStatus };
 
 }  // namespace
 
 int main(int argc, char** argv) {
     // A closed reader of the findings is a write error, not a signal.
     std::signal(SIGPIPE, SIG_IGN);
-    if (argc > 1 && std::string_view(argv[1]) == "--help") return Inform(kUsage);
-    if (argc > 1 && std::string_view(argv[1]) == "--version")
-        return Inform(std::string("zelcheck ") + ZELREPORT_VERSION + "\n");
+    if (std::optional<int> status = zelreport::xml::AnswerOption(argc, argv, "zelcheck", kUsage))
+        return *status;
 
     zelreport::xml::Output findings(zelreport::xml::WriteToFd(STDOUT_FILENO));
     int status = kClean;
@@ -62,7 +50,7 @@ int main(int argc, char** argv) {
         std::string name = zelreport::xml::DocumentName(argument);
         int fd = argument == "-" ? STDIN_FILENO : open(argv[i], O_RDONLY | O_CLOEXEC);
         if (fd < 0) {
-            Complain(name + ": " + std::strerror(errno));
+            zelreport::xml::Complain("zelcheck: " + name + ": " + std::strerror(errno));
             status = kTrouble;
             continue;
         }
@@ -70,11 +58,12 @@ int main(int argc, char** argv) {
             zelreport::xml::CheckDocument(name, zelreport::xml::ReadFromFd(fd), findings);
         if (fd != STDIN_FILENO) close(fd);
         if (findings.failed()) {
-            Complain(std::string("error writing standard output: ") + std::strerror(findings.error()));
+            zelreport::xml::Complain(std::string("zelcheck: error writing standard output: ") +
+                                     std::strerror(findings.error()));
             return kTrouble;
         }
         if (result.trouble) {
-            Complain(result.message);
+            zelreport::xml::Complain("zelcheck: " + result.message);
             status = kTrouble;
         } else if (result.errors > 0 && status == kClean) {
             status = kFindings;

@@ -6,9 +6,11 @@
 
 #include <csignal>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "xml/command_line.h"
 #include "xml/format.h"
 #include "xml/io.h"
 #include "zelreport/version.h"
@@ -33,37 +35,23 @@ constexpr std::string_view kUsage =
     "     has no meaning or cannot be read (zelfmt: ...); what was written\n"
     "     before is incomplete\n";
 
-constexpr int kTrouble = 2;
-
-void Complain(const std::string& message) {
-    std::string line = message + "\n";
-    zelreport::xml::WriteToFd(STDERR_FILENO)(line);
-}
-
-int Inform(std::string_view text) {
-    zelreport::xml::Output out(zelreport::xml::WriteToFd(STDOUT_FILENO));
-    out.Write(text);
-    if (out.Flush()) return 0;
-    Complain(std::string("zelfmt: error writing standard output: ") + std::strerror(out.error()));
-    return kTrouble;
-}
+constexpr int kTrouble = zelreport::xml::kTroubleStatus;
 
 }  // namespace
 
 int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
-    if (argc > 1 && std::string_view(argv[1]) == "--help") return Inform(kUsage);
-    if (argc > 1 && std::string_view(argv[1]) == "--version")
-        return Inform(std::string("zelfmt ") + ZELREPORT_VERSION + "\n");
+    if (std::optional<int> status = zelreport::xml::AnswerOption(argc, argv, "zelfmt", kUsage))
+        return *status;
     if (argc > 2) {
-        Complain("zelfmt: one document at a time (see zelfmt --help)");
+        zelreport::xml::Complain("zelfmt: one document at a time (see zelfmt --help)");
         return kTrouble;
     }
     std::string_view argument = argc > 1 ? argv[1] : "-";
     std::string name = zelreport::xml::DocumentName(argument);
     int fd = argument == "-" ? STDIN_FILENO : open(argv[1], O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        Complain("zelfmt: " + name + ": " + std::strerror(errno));
+        zelreport::xml::Complain("zelfmt: " + name + ": " + std::strerror(errno));
         return kTrouble;
     }
     zelreport::xml::Output out(zelreport::xml::WriteToFd(STDOUT_FILENO));
@@ -71,17 +59,18 @@ int main(int argc, char** argv) {
         zelreport::xml::FormatDocument(name, zelreport::xml::ReadFromFd(fd), out);
     out.Flush();
     if (out.failed()) {
-        Complain(std::string("zelfmt: error writing standard output: ") + std::strerror(out.error()));
+        zelreport::xml::Complain(std::string("zelfmt: error writing standard output: ") +
+                                 std::strerror(out.error()));
         return kTrouble;
     }
     switch (result.outcome) {
         case zelreport::xml::FormatResult::written:
             return 0;
         case zelreport::xml::FormatResult::refused:
-            Complain(result.message);
+            zelreport::xml::Complain(result.message);
             return kTrouble;
         case zelreport::xml::FormatResult::trouble:
-            Complain("zelfmt: " + result.message);
+            zelreport::xml::Complain("zelfmt: " + result.message);
             return kTrouble;
     }
     return kTrouble;

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "elements/number.h"
+#include "elements/short_number.h"
 #include "xml/content.h"
 #include "xml/values_text.h"
 
@@ -15,10 +16,17 @@ namespace zelreport::xml {
 
 namespace values_detail {
 
+// A short number with word loads where the text leaves room for them,
+// else digit run by digit run; the caller checks that the number fills
+// its token.
 inline const char* ReadPlain(const char* p, const char* end, float& value) {
+    if (end - p > kShortNumberReach)
+        if (const char* stop = ParseShortFloat(p, end, value)) return stop;
     return ParsePlainFloat(p, end, value);
 }
 inline const char* ReadPlain(const char* p, const char* end, std::int32_t& value) {
+    if (end - p > kShortNumberReach)
+        if (const char* stop = ParseShortInt(p, end, value)) return stop;
     return ParsePlainInt(p, end, value);
 }
 inline void Convert(std::string_view token, std::string& scratch, float& value) {
