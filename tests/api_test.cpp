@@ -111,6 +111,24 @@ TEST(Api, OutputIsHandedOnBeforeEachRead) {
     EXPECT_EQ(seen, (std::vector<std::string>{"", SampleReport(0), SampleReport()}));
 }
 
+// The output gets whole reports only, gathered to 64 KiB or more but for
+// the last.
+TEST(Api, OutputIsWholeReports) {
+    std::string doc;
+    for (int i = 0; i < 300; ++i) doc += zeltest::Sample();
+    std::vector<std::string> chunks;
+    Handlers handlers;
+    handlers.output = [&chunks](std::string_view text) { return chunks.emplace_back(text), true; };
+    run_buffer(doc, handlers);
+    ASSERT_GT(chunks.size(), 1u);
+    for (std::size_t i = 0; i < chunks.size(); ++i) {
+        EXPECT_TRUE(chunks[i].ends_with(" *********************\n") || chunks[i].ends_with("---\n\n\n")) << i;
+        if (i + 1 < chunks.size()) {
+            EXPECT_GE(chunks[i].size(), 64u * 1024) << i;
+        }
+    }
+}
+
 TEST(Api, FailuresAreReturned) {
     Handlers refusing;
     refusing.output = [](std::string_view) { return false; };
@@ -189,11 +207,14 @@ TEST(Api, LongRunsGiveWhatSmallPiecesGive) {
         // More entries than values (the running statistics), then fewer.
         doc += (datyp == 5 ? "<ni>50000</ni>\n" : "<ni>200000</ni>\n") + Record(datyp, values + "9");
     }
-    Collected whole, pieces, rebuilt;
+    Collected whole, pieces, blocks, rebuilt;
     ASSERT_EQ(run_buffer(doc, whole.handlers).status, Status::ok);
-    std::vector<std::string> small;
+    // Pieces too small to split, and blocks split with tokens across them.
+    std::vector<std::string> small, mid;
     for (std::size_t at = 0; at < doc.size(); at += 1000) small.push_back(doc.substr(at, 1000));
+    for (std::size_t at = 0; at < doc.size(); at += 40009) mid.push_back(doc.substr(at, 40009));
     ASSERT_EQ(run_reader(Pieces(small), pieces.handlers).status, Status::ok);
+    ASSERT_EQ(run_reader(Pieces(mid), blocks.handlers).status, Status::ok);
     rebuilt.handlers.output = {};
     rebuilt.handlers.on_record = [&rebuilt](const RecordView& r) { append_report(r, rebuilt.out); };
     run_buffer(doc, rebuilt.handlers);
@@ -204,7 +225,11 @@ TEST(Api, LongRunsGiveWhatSmallPiecesGive) {
                   std::memcmp(whole.floats[i].data(), pieces.floats[i].data(), 4 * whole.floats[i].size()));
         EXPECT_EQ(whole.floats[i].size(), pieces.floats[i].size());
         EXPECT_EQ(whole.ints[i], pieces.ints[i]);
+        EXPECT_EQ(0,
+                  std::memcmp(blocks.floats[i].data(), pieces.floats[i].data(), 4 * pieces.floats[i].size()));
+        EXPECT_EQ(blocks.ints[i], pieces.ints[i]);
     }
     EXPECT_EQ(whole.out, pieces.out);
+    EXPECT_EQ(blocks.out, pieces.out);
     EXPECT_EQ(whole.out, rebuilt.out);
 }

@@ -4,6 +4,9 @@
 // and the records_csv example built on the library.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <utility>
+
 #include "support/run.h"
 #include "zelreport/version.h"
 
@@ -53,6 +56,13 @@ TEST(Cli, FailuresHaveAStatusAndAMessage) {
     const std::string long_token_no_array = "<zelrecord>\n<datyp>0</datyp>\n<zeldata>\n<values>" +
                                             std::string(64 << 20, '7') +
                                             "</values>\n</zeldata>\n</zelrecord>\n";
+    std::string declared = first, declared_report = SampleReport(0);
+    for (auto [from, to] : {std::pair{"ni>3<", "ni>8192<"}, {"nj>2<", "nj>8192<"}})
+        declared.replace(declared.find(from), std::strlen(from), to);
+    for (auto [from, to] : {std::pair{"ni     = 3\n", "ni     = 8192\n"},
+                            {"nj     = 2\n", "nj     = 8192\n"},
+                            {"avg: -6.750000", "avg: -0.000001"}})
+        declared_report.replace(declared_report.find(from), std::strlen(from), to);
     struct Case {
         const char* command;
         const std::string& input;
@@ -72,6 +82,8 @@ TEST(Cli, FailuresHaveAStatusAndAMessage) {
          many_records, 0, "status 1\n"},
         {"ulimit -v 32768 && exec \"$ZELREPORT\"", huge_values, 1,
          SampleReport(0) + "zelreport: out of memory\n", true},
+        // A declared size alone costs nothing: 2^26 entries, 4 values given.
+        {"ulimit -v 32768 && exec \"$ZELREPORT\"", declared, 0, declared_report, true},
         // Without an array to fill, a values text is read and dropped, not held.
         {"ulimit -v 32768 && exec \"$ZELREPORT\"", long_token_no_array, 0,
          zeltest::ReadFile(TESTS_DIR "/golden/document/bare_record_reported_with_nulls_and_zeros.err"), true},

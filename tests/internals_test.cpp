@@ -1,0 +1,58 @@
+// SPDX-License-Identifier: MIT
+// Two pieces of the library that no document reaches in every case: the
+// keyword table's index when names share their first eight bytes, and the
+// value arrays as they grow into mappings of their own and are emptied.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "keywords/keywords.h"
+#include "record/data_array.h"
+
+namespace {
+
+using namespace zelreport;
+
+void HandlerA(Context&, std::string_view) {}
+void HandlerB(Context&, std::string_view) {}
+
+TEST(KeywordTable, LookupFindsExactlyTheInstalledNames) {
+    KeywordTable table;
+    // The first eight bytes alike: these share the index's slot and are
+    // told apart along the hash chain; "ni" and "NI" share a bucket.
+    const std::vector<std::string> names = {
+        "zelrecord", "zelrecorx", "abcdefgh1",         "abcdefgh2",
+        "ni",        "NI",        "orv-standard-file", "orv-standard-filf"};
+    for (std::size_t i = 0; i < names.size(); ++i)
+        table.install(names[i].c_str(), i % 2 ? HandlerA : HandlerB);
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const KeywordEntry* entry = table.lookup(names[i]);
+        ASSERT_NE(entry, nullptr) << names[i];
+        EXPECT_EQ(entry->name, names[i]);
+        EXPECT_EQ(entry->handler, i % 2 ? &HandlerA : &HandlerB) << names[i];
+    }
+    for (const char* name : {"zelrecor", "zelrecordd", "abcdefgh", "abcdefgh3", "Ni", "n", "",
+                             "orv-standard-fil", "orv-standard-file2", "zelrecord\xff"})
+        EXPECT_EQ(table.lookup(name), nullptr) << name;
+    // Installing again keeps the entry and its place, and changes the handler.
+    const KeywordEntry* before = table.lookup("ni");
+    EXPECT_EQ(table.install("ni", HandlerA), before);
+    EXPECT_EQ(table.lookup("ni")->handler, &HandlerA);
+    EXPECT_EQ(table.bucket(hash("ni"))->name, std::string("NI"));  // new entries go first
+}
+
+TEST(DataArray, GrowsIntoItsOwnMappingKeepingTheValues) {
+    DataArray<float> data;
+    constexpr int kCount = 5 << 20;  // 20 MiB: mapped, remapped, and freed when emptied
+    for (int round = 0; round < 2; ++round) {
+        for (int i = 0; i < kCount; ++i) data.push_back(static_cast<float>(i + round));
+        ASSERT_EQ(data.size(), static_cast<std::size_t>(kCount));
+        for (int i = 0; i < kCount; i += 4099) ASSERT_EQ(data[i], static_cast<float>(i + round)) << i;
+        EXPECT_EQ(data.back(), static_cast<float>(kCount - 1 + round));
+        data.Release();
+        EXPECT_TRUE(data.empty());
+    }
+}
+
+}  // namespace

@@ -1,0 +1,105 @@
+// SPDX-License-Identifier: MIT
+// zelcheck and zelfmt on input they cannot use: a message naming the
+// place and status 2, never a crash; and memory that stays with the
+// largest record however many records zelreport misses.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <utility>
+
+#include "support/run.h"
+
+namespace {
+
+struct Case {
+    const char* what;
+    std::string command;  // ZELCHECK and ZELFMT name the programs
+    std::string input;
+    std::string err;
+    int status;
+};
+
+TEST(Companions, TroubleEndsWithAMessageAndStatus2) {
+    const std::string open_record = "<orv-standard-file>\n<zelrecord>\n<ni>1</ni>\n";
+    const Case cases[] = {
+        {"missing file", "$ZELCHECK missing.xml", "", "zelcheck: missing.xml: No such file or directory\n",
+         2},
+        {"directory", "$ZELFMT / >/dev/null", "", "zelfmt: /: read error: Is a directory\n", 2},
+        {"document never closed", "$ZELCHECK", open_record,
+         "zelcheck: <stdin>:4:1: not well-formed XML: no element found\n", 2},
+        {"mismatched tag", "$ZELFMT - >/dev/null", "<orv-standard-file>\n<ni>1</nj>\n",
+         "zelfmt: <stdin>:2:8: not well-formed XML: mismatched tag\n", 2},
+        {"output full", "$ZELFMT >/dev/full", zeltest::Sample(),
+         "zelfmt: error writing standard output: No space left on device\n", 2},
+        {"two documents for zelfmt", "$ZELFMT a b", "",
+         "zelfmt: one document at a time (see zelfmt --help)\n", 2},
+        {"the sample twice, as file and as standard input", "$ZELCHECK \"$OLDPWD/in\" - >/dev/null; echo $?",
+         zeltest::Sample(), "", 0},
+    };
+    for (const Case& c : cases) {
+        auto run = zeltest::RunShell(
+            "ZELCHECK=" ZELCHECK_BIN " ZELFMT=" ZELFMT_BIN " && cd / && " + c.command, c.input);
+        EXPECT_EQ(run.err, c.err) << c.what;
+        EXPECT_EQ(c.status ? run.status : std::atoi(run.out.c_str()), c.status) << c.what;
+    }
+}
+
+// Several files: each is checked; trouble with one outweighs findings in
+// another, and findings outweigh warnings.
+TEST(Companions, ZelcheckStatusOverSeveralFiles) {
+    const std::string clean = "sample_layout_reads_right.xml",
+                      warned = "fewer_values_than_ni_nj_nk_warns.xml",
+                      found = "space_indented_line_is_skipped.xml";
+    const std::pair<std::string, int> cases[] = {
+        {clean + " " + warned, 0},
+        {clean + " " + found + " " + warned, 1},
+        {found + " missing.xml " + clean, 2},
+    };
+    for (const auto& [files, status] : cases) {
+        auto run = zeltest::RunShell("cd " TESTS_DIR "/check && " ZELCHECK_BIN " " + files +
+                                     " >/dev/null 2>&1; echo $?");
+        EXPECT_EQ(std::atoi(run.out.c_str()), status) << files;
+    }
+}
+
+// A document on one line, as XML libraries write it: zelreport reports
+// none of its 100,000 records, and zelcheck says so for each without
+// holding them.
+TEST(Companions, MemoryStaysWithTheLargestRecord) {
+    std::string document = "<?xml version='1.0'?><orv-standard-file>";
+    for (int i = 0; i < 100000; ++i)
+        document += "<zelrecord><nomvar>TT</nomvar><ip1>" + std::to_string(i) +
+                    "</ip1><datyp>1</datyp><zeldata><values>1.5 2.5 3.5</values></zeldata></zelrecord>";
+    document += "</orv-standard-file>\n";
+    for (const char* program : {ZELCHECK_BIN, ZELFMT_BIN}) {
+        auto run = zeltest::RunShell(
+            std::string("/usr/bin/time -f %M -o peak ") + program + " in >/dev/null; echo $?; cat peak",
+            document);
+        int status = std::atoi(run.out.c_str());
+        long peak_kb = std::atol(run.out.substr(run.out.find('\n') + 1).c_str());
+        EXPECT_EQ(status, program == std::string(ZELCHECK_BIN) ? 1 : 0) << program;
+        EXPECT_LT(peak_kb, 40 * 1024) << program << " on " << document.size() << " bytes";
+    }
+}
+
+// A text longer than zelreport keeps is named, not held: 50 MB of it in
+// well under that much memory.
+TEST(Companions, LongTextIsNamedNotHeld) {
+    std::string document = "<orv-standard-file>\n<zelrecord>\n<nomvar>" + std::string(50'000'000, 'N') +
+                           "</nomvar>\n<zeldata>\n<values>1</values>\n</zeldata>\n</zelrecord>\n"
+                           "</orv-standard-file>\n";
+    const std::string cause = "a text over 8,192,000 bytes";
+    for (const char* program : {ZELCHECK_BIN, ZELFMT_BIN}) {
+        // Status, peak memory, then what the program said.
+        auto run = zeltest::RunShell(
+            std::string("/usr/bin/time -f %M -o peak ") + program + " in >said 2>&1; echo $?; cat peak said",
+            document);
+        std::size_t second = run.out.find('\n') + 1;
+        EXPECT_EQ(std::atoi(run.out.c_str()), program == std::string(ZELCHECK_BIN) ? 1 : 2) << program;
+        EXPECT_LT(std::atol(run.out.c_str() + second), 48 * 1024) << program;
+        EXPECT_NE(run.out.find(cause), std::string::npos) << program;
+    }
+}
+
+}  // namespace
