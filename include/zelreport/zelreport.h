@@ -5,7 +5,9 @@
 // end the library hands the record to `Handlers::on_record` as a read-only
 // view, then produces the standard report text and hands it to
 // `Handlers::output`. Failures come back in the result; the library never
-// exits the process.
+// exits the process. Where more than one processor is available, a run
+// converts long runs of values on a second thread of its own as well; the
+// handlers are always called on the caller's thread.
 #pragma once
 
 #if !defined(__cplusplus) || __cplusplus < 202002L

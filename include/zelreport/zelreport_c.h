@@ -6,7 +6,10 @@
  * whole document with them. At every reported record end the record
  * callback receives the record, then the output callback the report text.
  * The library never exits the process and never lets an exception out.
- * Link with -lzelreport and the C++ runtime (pkg-config zelreport-c). */
+ * Callbacks run on the caller's thread, though a run may convert long runs
+ * of values on a second thread of its own.
+ * Link with -lzelreport, the C++ runtime and -pthread (pkg-config
+ * zelreport-c). */
 #ifndef ZELREPORT_C_H
 #define ZELREPORT_C_H
 
