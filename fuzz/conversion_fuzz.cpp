@@ -18,6 +18,7 @@
 
 #include "elements/number.h"
 #include "fuzz_check.h"
+#include "support/oracles.h"
 
 namespace {
 
@@ -34,8 +35,7 @@ std::string HalfwaySpelling(const std::uint8_t* data) {
 }
 
 void Check(const std::string& token) {
-    float want = 0.0f;
-    if (std::sscanf(token.c_str(), "%f", &want) != 1) want = 0.0f;
+    float want = zeltest::ScanfFloat(token.c_str());
     std::string scratch;
     float got = zelreport::ConvertFloat(token, scratch);
     if (std::bit_cast<std::uint32_t>(got) != std::bit_cast<std::uint32_t>(want))
@@ -48,8 +48,7 @@ void Check(const std::string& token) {
         std::bit_cast<std::uint32_t>(plain) != std::bit_cast<std::uint32_t>(want))
         zelfuzz::Fail(("ParsePlainFloat(\"" + token + "\") as sscanf").c_str(), std::to_string(want),
                       std::to_string(plain));
-    long wide = std::strtol(token.c_str(), nullptr, 10);
-    std::int32_t int_want = static_cast<std::int32_t>(std::clamp<long>(wide, INT32_MIN, INT32_MAX));
+    std::int32_t int_want = zeltest::StrtolInt32(token.c_str());
     std::int32_t int_got = zelreport::ConvertInt(token);
     if (int_got != int_want)
         zelfuzz::Fail(("ConvertInt(\"" + token + "\") as strtol").c_str(), std::to_string(int_want),

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "fuzz_check.h"
+#include "support/oracles.h"
 
 namespace {
 
@@ -70,12 +71,11 @@ Arrays PlainReading(const std::string& collected, int datyp) {
     arrays.has_float = datyp == 1 || datyp == 5;
     arrays.has_int = datyp == 2;
     for (char* token = std::strtok(text.data(), " \t\n"); token; token = std::strtok(nullptr, " \t\n")) {
-        float value = 0.0f;
-        if (arrays.has_float && std::sscanf(token, "%f", &value) != 1) value = 0.0f;
-        if (arrays.has_float) std::memcpy(&arrays.floats.emplace_back(), &value, sizeof value);
-        if (arrays.has_int)
-            arrays.ints.push_back(static_cast<std::int32_t>(
-                std::clamp<long>(std::strtol(token, nullptr, 10), INT32_MIN, INT32_MAX)));
+        if (arrays.has_float) {
+            float value = zeltest::ScanfFloat(token);
+            std::memcpy(&arrays.floats.emplace_back(), &value, sizeof value);
+        }
+        if (arrays.has_int) arrays.ints.push_back(zeltest::StrtolInt32(token));
     }
     return arrays;
 }

@@ -15,6 +15,7 @@
 
 #include "elements/number.h"
 #include "record/report.h"
+#include "support/oracles.h"
 
 namespace {
 
@@ -39,8 +40,7 @@ std::vector<std::string> Tokens() {
 }
 
 void ExpectScanfFloat(const std::string& token) {
-    float want = 0.0f;
-    if (std::sscanf(token.c_str(), "%f", &want) != 1) want = 0.0f;
+    float want = zeltest::ScanfFloat(token.c_str());
     std::string scratch;
     float got = zelreport::ConvertFloat(token, scratch);
     ASSERT_EQ(std::bit_cast<std::uint32_t>(got), std::bit_cast<std::uint32_t>(want))
@@ -52,8 +52,7 @@ TEST(Conversion, OddTokensMatchTheCLibrary) {
     ASSERT_GT(tokens.size(), 100u);
     for (const std::string& token : tokens) {
         ExpectScanfFloat(token);
-        long want = std::strtol(token.c_str(), nullptr, 10);
-        EXPECT_EQ(zelreport::ConvertInt(token), std::clamp<long>(want, INT32_MIN, INT32_MAX)) << token;
+        EXPECT_EQ(zelreport::ConvertInt(token), zeltest::StrtolInt32(token.c_str())) << token;
     }
 }
 

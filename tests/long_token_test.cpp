@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "support/oracles.h"
 #include "zelreport/zelreport.h"
 
 namespace {
@@ -73,13 +74,8 @@ std::vector<LongCase> Cases() {
 }
 
 std::uint32_t Expected(const LongCase& c) {
-    if (c.datyp == 2) {
-        long long value = std::strtoll(c.token.c_str(), nullptr, 10);
-        return static_cast<std::uint32_t>(value > INT_MAX ? INT_MAX : value < INT_MIN ? INT_MIN : value);
-    }
-    float value = 0.0f;
-    if (std::sscanf(c.token.c_str(), "%f", &value) != 1) value = 0.0f;
-    return std::bit_cast<std::uint32_t>(value);
+    if (c.datyp == 2) return static_cast<std::uint32_t>(zeltest::StrtolInt32(c.token.c_str()));
+    return std::bit_cast<std::uint32_t>(zeltest::ScanfFloat(c.token.c_str()));
 }
 
 // The first value of the record, as its bits.
