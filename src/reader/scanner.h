@@ -12,7 +12,7 @@
 namespace zelreport {
 
 constexpr int kEndOfInput = -1;
-constexpr std::size_t kInputBlockSize = 1024 * 1024;
+constexpr std::size_t kInputBlockSize = 512 * 1024;
 
 // Every byte read leaves `c` == p[-1], so a sweep can scan a run of bytes
 // in place from the look-ahead byte's place (`Here`) and hand the reader
