@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // What the host may do around the reader: set a decimal-comma locale,
 // limit the size of the file standard error goes to, make standard error
-// non-blocking, or keep the input open after a record.
+// non-blocking, keep the input open after a record, or allow one processor.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -61,6 +61,22 @@ TEST(Host, StandardErrorFileTooLarge) {
     auto run = zeltest::RunShell("ulimit -f 1 && \"$ZELREPORT\" 2>/dev/null 2>\"$(mktemp)\"; echo $?",
                                  kSample + kSample);
     EXPECT_EQ(run.out, "1\n");
+}
+
+// On one processor a long run of values is read without the second
+// thread: the report is the one two processors give.
+TEST(Host, OneProcessorGivesTheSameReport) {
+    if (std::system("taskset -c 0 true 2>/dev/null") != 0) GTEST_SKIP() << "taskset is missing";
+    std::string values;
+    for (int i = 0; values.size() < 2'000'000; ++i)
+        values += std::to_string(i % 977) + (i % 7 ? ".25 " : "e-3\n ") + (i % 101 ? "" : "1e40 nan ");
+    std::string document = "<ni>400000</ni>\n<nj>1</nj>\n<nk>1</nk>\n<datyp>1</datyp>\n<zeldata>\n<values>" +
+                           values + "</values>\n</zeldata>\n</zelrecord>\n";
+    auto two = zeltest::RunShell("\"$ZELREPORT\" <in", document);
+    auto one = zeltest::RunShell("taskset -c 0 \"$ZELREPORT\" <in", document);
+    EXPECT_EQ(one.err, two.err);
+    // The first value is 0e-3; 1e40 is infinite; a NaN makes the sum NaN.
+    EXPECT_NE(two.err.find("--- min: 0.000000 max: inf avg: nan   ---"), std::string::npos);
 }
 
 // A non-blocking standard error that fills up is waited on, not failed.
