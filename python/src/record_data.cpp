@@ -1,0 +1,35 @@
+// SPDX-License-Identifier: MIT
+#include "record_data.h"
+
+namespace zelreport::python {
+
+std::size_t RecordData::Bytes() const {
+    std::size_t bytes = sizeof(RecordData) + report.size() + floatdata.size() * sizeof(float) +
+                        intdata.size() * sizeof(std::int32_t);
+#define ZELREPORT_DATA_TEXT_BYTES(name, label) \
+    if (name) bytes += name->size();
+#define ZELREPORT_DATA_NO_BYTES(name, label, rule)
+    ZELREPORT_FIELDS(ZELREPORT_DATA_TEXT_BYTES, ZELREPORT_DATA_NO_BYTES)
+#undef ZELREPORT_DATA_TEXT_BYTES
+#undef ZELREPORT_DATA_NO_BYTES
+    return bytes;
+}
+
+RecordData CopyRecord(const RecordView& view) {
+    RecordData data;
+#define ZELREPORT_COPY_TEXT(name, label) \
+    if (view.name) data.name = *view.name;
+#define ZELREPORT_COPY_INT(name, label, rule) data.name = view.name;
+    ZELREPORT_FIELDS(ZELREPORT_COPY_TEXT, ZELREPORT_COPY_INT)
+#undef ZELREPORT_COPY_TEXT
+#undef ZELREPORT_COPY_INT
+    data.has_floatdata = view.has_floatdata;
+    data.floatdata.assign(view.floatdata.begin(), view.floatdata.end());
+    data.has_intdata = view.has_intdata;
+    data.intdata.assign(view.intdata.begin(), view.intdata.end());
+    data.stats = statistics(view);
+    append_report(view, data.report);
+    return data;
+}
+
+}  // namespace zelreport::python
