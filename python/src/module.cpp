@@ -21,7 +21,8 @@ namespace {
 // Bytes as Python text: UTF-8, any other byte kept as a lone surrogate so
 // that encoding back with "surrogateescape" gives the bytes again.
 py::str Decode(const std::string& bytes) {
-    PyObject* text = PyUnicode_DecodeUTF8(bytes.data(), static_cast<Py_ssize_t>(bytes.size()), "surrogateescape");
+    PyObject* text =
+        PyUnicode_DecodeUTF8(bytes.data(), static_cast<Py_ssize_t>(bytes.size()), "surrogateescape");
     if (!text) throw py::error_already_set();
     return py::reinterpret_steal<py::str>(text);
 }
@@ -30,23 +31,49 @@ py::object OptionalText(const std::optional<std::string>& text) {
     return text ? py::object(Decode(*text)) : py::none();
 }
 
-// A 1-D array that owns `values`: the vector moves behind the array as is.
 template <typename T>
-py::object OwningArray(bool held, std::vector<T>&& values) {
+const std::vector<T>& NoValues() {
+    static const std::vector<T> none;
+    return none;
+}
+
+// A read-only 1-D array that owns `values`: the vector moves behind the
+// array as is, and `*kept` keeps pointing at it (or at an empty one).
+// Read-only, so that the record's report and statistics stay those of its
+// values.
+template <typename T>
+py::object OwningArray(bool held, std::vector<T>&& values, const std::vector<T>** kept) {
+    *kept = &NoValues<T>();
     if (!held) return py::none();
-    auto* owner = new std::vector<T>(std::move(values));
-    py::capsule base(owner, [](void* p) { delete static_cast<std::vector<T>*>(p); });
-    return py::array_t<T>(static_cast<py::ssize_t>(owner->size()), owner->data(), base);
+    py::array_t<T> array;
+    if (values.empty()) {
+        array = py::array_t<T>(0);
+    } else {
+        auto* owner = new std::vector<T>(std::move(values));
+        py::capsule base(owner, [](void* p) { delete static_cast<std::vector<T>*>(p); });
+        array = py::array_t<T>(static_cast<py::ssize_t>(owner->size()), owner->data(), base);
+        *kept = owner;
+    }
+    py::detail::array_proxy(array.ptr())->flags &= ~py::detail::npy_api::NPY_ARRAY_WRITEABLE_;
+    return array;
 }
 
 struct Record {
     RecordData data;  // its value vectors are moved into the arrays
+    const std::vector<float>* floats = nullptr;
+    const std::vector<std::int32_t>* ints = nullptr;
     py::object float_values, int_values;
 
     explicit Record(RecordData&& record)
         : data(std::move(record)),
-          float_values(OwningArray(data.has_floatdata, std::move(data.floatdata))),
-          int_values(OwningArray(data.has_intdata, std::move(data.intdata))) {}
+          float_values(OwningArray(data.has_floatdata, std::move(data.floatdata), &floats)),
+          int_values(OwningArray(data.has_intdata, std::move(data.intdata), &ints)) {}
+
+    py::str Report() const {
+        std::string text;
+        append_report(ViewOf(data, *floats, *ints), text);
+        return Decode(text);
+    }
 
     py::object Values() const { return data.has_floatdata ? float_values : int_values; }
 
@@ -81,9 +108,9 @@ struct Record {
         py::object values = Values();
         std::string count = values.is_none() ? "None" : std::to_string(py::len(values));
         return "<zelreport.Record nomvar=" + text(data.nomvar) + " typvar=" + text(data.typvar) +
-               " etiket=" + text(data.etiket) + " ip1=" + std::to_string(data.ip1) + " ip2=" +
-               std::to_string(data.ip2) + " ip3=" + std::to_string(data.ip3) + " " + std::to_string(data.ni) +
-               "x" + std::to_string(data.nj) + "x" + std::to_string(data.nk) +
+               " etiket=" + text(data.etiket) + " ip1=" + std::to_string(data.ip1) +
+               " ip2=" + std::to_string(data.ip2) + " ip3=" + std::to_string(data.ip3) + " " +
+               std::to_string(data.ni) + "x" + std::to_string(data.nj) + "x" + std::to_string(data.nk) +
                " datyp=" + std::to_string(data.datyp) + " values=" + count + ">";
     }
 };
@@ -128,25 +155,27 @@ void DefineRecord(py::module_& m) {
     py::class_<Record> record(m, "Record",
                               "A record as it stands at its end, copied out of the reader: its fields under\n"
                               "their own names, its values as NumPy arrays, its statistics and its report.");
-#define ZELREPORT_TEXT_PROPERTY(name, label)                                                           \
-    record.def_property_readonly(                                                                      \
-        #name, [](const Record& r) { return OptionalText(r.data.name); },                            \
-        "The text field " #name " as str (UTF-8, other bytes kept by 'surrogateescape'), None when " \
+#define ZELREPORT_TEXT_PROPERTY(name, label)                                 \
+    record.def_property_readonly(                                            \
+        #name, [](const Record& r) { return OptionalText(r.data.name); },    \
+        "The text field " #name                                              \
+        " as str (UTF-8, other bytes kept by 'surrogateescape'), None when " \
         "absent.");
-#define ZELREPORT_INT_PROPERTY(name, label, rule)                                             \
-    record.def_property_readonly(                                                             \
-        #name, [](const Record& r) { return r.data.name; },                                 \
-        "The integer field " #name " as the report gives it (a 32-bit signed value, rule: " \
-        #rule ").");
+#define ZELREPORT_INT_PROPERTY(name, label, rule)           \
+    record.def_property_readonly(                           \
+        #name, [](const Record& r) { return r.data.name; }, \
+        "The integer field " #name " as the report gives it (a 32-bit signed value, rule: " #rule ").");
     ZELREPORT_FIELDS(ZELREPORT_TEXT_PROPERTY, ZELREPORT_INT_PROPERTY)
 #undef ZELREPORT_TEXT_PROPERTY
 #undef ZELREPORT_INT_PROPERTY
     record
-        .def_property_readonly("values", &Record::Values,
-                               "The values as a 1-D array owned by the record, one entry per value token:\n"
-                               "float32 for single-precision data (datyp 1 and 5), int32 for integer data\n"
-                               "(datyp 2), None when the record holds neither. A record that holds both\n"
-                               "gives its float32 array here; see float_values and int_values.")
+        .def_property_readonly(
+            "values", &Record::Values,
+            "The values as a read-only 1-D array owned by the record, one entry per value\n"
+            "token (values.copy() gives a writable one): "
+            "float32 for single-precision data (datyp 1 and 5), int32 for integer data\n"
+            "(datyp 2), None when the record holds neither. A record that holds both\n"
+            "gives its float32 array here; see float_values and int_values.")
         .def_readonly("float_values", &Record::float_values,
                       "The float32 array of single-precision values, or None.")
         .def_readonly("int_values", &Record::int_values, "The int32 array of integer values, or None.")
@@ -157,9 +186,8 @@ void DefineRecord(py::module_& m) {
         .def_property_readonly("statistics", &Record::Statistics,
                                "(min, max, avg) exactly as the report's statistics line gives them, or None\n"
                                "for a record without single-precision data.")
-        .def_property_readonly(
-            "report", [](const Record& r) { return Decode(r.data.report); },
-            "The record's report text, as zelreport writes it (decoded like the texts).")
+        .def_property_readonly("report", &Record::Report,
+                               "The record's report text, as zelreport writes it (decoded like the texts).")
         .def_property_readonly("raw_texts", &Record::RawTexts,
                                "The text fields as bytes (None when absent), by name.")
         .def("__repr__", &Record::Repr);
@@ -179,10 +207,11 @@ PYBIND11_MODULE(_zelreport, m) {
         .def("close", &RecordIterator::Close, "Stops reading and frees the records not yet taken.")
         .def("__enter__", [](py::object self) { return self; })
         .def("__exit__", [](RecordIterator& self, py::args) { self.Close(); });
-    static const std::string records_doc = std::string(
-                                               "The document's records, streaming: memory follows the records "
-                                               "in flight, not the\ndocument. ") +
-                                           kSourceDoc;
+    static const std::string records_doc =
+        std::string(
+            "The document's records, streaming: memory follows the records "
+            "in flight, not the\ndocument. ") +
+        kSourceDoc;
     static const std::string report_doc =
         std::string(
             "The whole text zelreport writes for the document, decoded as UTF-8 with 'surrogateescape',\n"

@@ -4,8 +4,8 @@
 namespace zelreport::python {
 
 std::size_t RecordData::Bytes() const {
-    std::size_t bytes = sizeof(RecordData) + report.size() + floatdata.size() * sizeof(float) +
-                        intdata.size() * sizeof(std::int32_t);
+    std::size_t bytes =
+        sizeof(RecordData) + floatdata.size() * sizeof(float) + intdata.size() * sizeof(std::int32_t);
 #define ZELREPORT_DATA_TEXT_BYTES(name, label) \
     if (name) bytes += name->size();
 #define ZELREPORT_DATA_NO_BYTES(name, label, rule)
@@ -28,8 +28,23 @@ RecordData CopyRecord(const RecordView& view) {
     data.has_intdata = view.has_intdata;
     data.intdata.assign(view.intdata.begin(), view.intdata.end());
     data.stats = statistics(view);
-    append_report(view, data.report);
     return data;
+}
+
+RecordView ViewOf(const RecordData& data, const std::vector<float>& floats,
+                  const std::vector<std::int32_t>& ints) {
+    RecordView view;
+#define ZELREPORT_VIEW_TEXT(name, label) \
+    if (data.name) view.name = &*data.name;
+#define ZELREPORT_VIEW_INT(name, label, rule) view.name = data.name;
+    ZELREPORT_FIELDS(ZELREPORT_VIEW_TEXT, ZELREPORT_VIEW_INT)
+#undef ZELREPORT_VIEW_TEXT
+#undef ZELREPORT_VIEW_INT
+    view.has_floatdata = data.has_floatdata;
+    view.floatdata = floats;
+    view.has_intdata = data.has_intdata;
+    view.intdata = ints;
+    return view;
 }
 
 }  // namespace zelreport::python

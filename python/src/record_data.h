@@ -24,7 +24,6 @@ struct RecordData {
     bool has_intdata = false;
     std::vector<std::int32_t> intdata;
     std::optional<Statistics> stats;
-    std::string report;
 
     // About the memory the record holds, for bounding the records in flight.
     std::size_t Bytes() const;
@@ -33,5 +32,9 @@ struct RecordData {
 // Copies everything the record holds; the values are copied once, here,
 // into the vectors that later become the NumPy arrays' memory.
 RecordData CopyRecord(const RecordView& view);
+// A view of the copy, its values in `floats` and `ints` (where the
+// vectors went), valid while they and `data` are.
+RecordView ViewOf(const RecordData& data, const std::vector<float>& floats,
+                  const std::vector<std::int32_t>& ints);
 
 }  // namespace zelreport::python

@@ -2,6 +2,7 @@
 #include "source.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,6 +18,9 @@ namespace {
 
 // How often a run on the main thread lets Python handle signals.
 constexpr std::chrono::milliseconds kSignalCheckInterval{50};
+// How long to wait for input on a path's descriptor before checking again
+// that the run goes on, in milliseconds.
+constexpr int kPollInterval = 50;
 // How long to wait before asking a non-blocking file object again.
 constexpr std::chrono::milliseconds kNoDataRetry{10};
 
@@ -65,8 +69,10 @@ bool RunControl::KeepGoing() {
 }
 
 void RunControl::StopWithPythonError() {
-    if (!python_error) python_error.emplace();
-    else PyErr_Clear();
+    if (!python_error)
+        python_error.emplace();
+    else
+        PyErr_Clear();
     cancelled = true;
 }
 
@@ -86,7 +92,8 @@ Source::Source(py::handle source) {
         kind_ = Kind::file;
         read_ = FileReadMethod(source, read_into_);
         if (!read_)
-            RaiseType("a document is a path, a bytes-like object or a binary file object, not %.200s", source);
+            RaiseType("a document is a path, a bytes-like object or a binary file object, not %.200s",
+                      source);
     }
 }
 
@@ -96,22 +103,32 @@ Source::~Source() {
 }
 
 Result Source::Run(const std::function<void(const RecordView&)>& on_record, std::string* output,
-                   RunControl& control) {
+                   RunControl& control, const ReadBlock& read_file) {
     Handlers handlers;
     handlers.on_record = on_record;
     handlers.output = [output, &control](std::string_view text) {
         if (output) output->append(text);
         return control.KeepGoing();
     };
+    auto read = [&control](const ReadBlock& read_block) -> ReadBlock {
+        if (!control.before_read) return read_block;
+        return [&control, read_block](char* buffer, std::size_t capacity) {
+            control.before_read();
+            return read_block(buffer, capacity);
+        };
+    };
     try {
         switch (kind_) {
             case Kind::path:
-                return run_reader([&](char* b, std::size_t n) { return ReadPath(b, n, control); }, handlers);
-            case Kind::memory:
-                return run_buffer({static_cast<const char*>(memory_.buf), static_cast<std::size_t>(memory_.len)},
+                return run_reader(read([&](char* b, std::size_t n) { return ReadPath(b, n, control); }),
                                   handlers);
+            case Kind::memory:
+                return run_buffer(
+                    {static_cast<const char*>(memory_.buf), static_cast<std::size_t>(memory_.len)}, handlers);
             case Kind::file:
-                return run_reader([&](char* b, std::size_t n) { return ReadFile(b, n, control); }, handlers);
+                if (read_file) return run_reader(read(read_file), handlers);
+                return run_reader(read([&](char* b, std::size_t n) { return ReadFile(b, n, control); }),
+                                  handlers);
         }
     } catch (const std::bad_alloc&) {
         return {Status::out_of_memory, ENOMEM};
@@ -122,33 +139,41 @@ Result Source::Run(const std::function<void(const RecordView&)>& on_record, std:
     return {};
 }
 
+// Waits for input a while at a time, so that a pipe or terminal without
+// input does not keep a cancelled run waiting.
 long Source::ReadPath(char* buffer, std::size_t capacity, RunControl& control) {
     for (;;) {
         if (!control.KeepGoing()) {
             errno = ECANCELED;
             return -1;
         }
+        pollfd ready{fd_, POLLIN, 0};
+        if (poll(&ready, 1, kPollInterval) == 0) continue;
         ssize_t n = read(fd_, buffer, capacity);
         if (n >= 0) return static_cast<long>(n);
-        if (errno != EINTR) return -1;
+        if (errno != EINTR && errno != EAGAIN) return -1;
     }
 }
 
 long Source::ReadFile(char* buffer, std::size_t capacity, RunControl& control) {
-    while (control.KeepGoing()) {
+    py::gil_scoped_acquire gil;
+    return FillFromFile(buffer, capacity, control);
+}
+
+long Source::FillFromFile(char* buffer, std::size_t capacity, RunControl& control) {
+    while (!control.cancelled) {
         long n;
-        {
-            py::gil_scoped_acquire gil;
-            try {
-                n = ReadFileOnce(buffer, capacity);
-            } catch (py::error_already_set& error) {
-                error.restore();
-                control.StopWithPythonError();
-                break;
-            }
+        try {
+            n = ReadFileOnce(buffer, capacity);
+        } catch (py::error_already_set& error) {
+            if (error.matches(PyExc_KeyboardInterrupt)) control.interrupted = true;
+            error.restore();
+            control.StopWithPythonError();
+            break;
         }
         if (n >= 0) return n;
         // A non-blocking file without data for now: ask again shortly.
+        py::gil_scoped_release release;
         std::this_thread::sleep_for(kNoDataRetry);
     }
     errno = ECANCELED;
@@ -191,7 +216,11 @@ void Source::RaiseFailure(const Result& result, RunControl& control) const {
         try {
             std::rethrow_exception(control.exception);
         } catch (const std::system_error& failure) {
-            RaiseErrno(failure.code().value(), path_);
+            // The library's own thread, refused by the host.
+            py::object error = py::reinterpret_borrow<py::object>(PyExc_OSError)(
+                failure.code().value(), std::string("zelreport: ") + failure.what());
+            PyErr_SetObject(PyExc_OSError, error.ptr());
+            throw py::error_already_set();
         }
     }
     switch (result.status) {

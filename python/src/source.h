@@ -23,12 +23,15 @@ namespace py = pybind11;
 // reads no more and stops at its next block or output.
 struct RunControl {
     std::atomic<bool> cancelled{false};
-    // Set when a signal handler raised (Ctrl-C): raised before any record.
+    // Set when a signal handler raised (Ctrl-C): raised at once, before
+    // the records already read.
     bool interrupted = false;
     // True when the run is on the interpreter's main thread with nobody
     // else watching for signals: KeepGoing then runs their handlers now
     // and then, so that Ctrl-C stops a long document.
     bool check_signals = false;
+    // Called by the run before it reads a block, when set.
+    std::function<void()> before_read;
     // What stopped the run, to be raised once it has ended: the first
     // Python exception, or a C++ exception out of the library.
     std::optional<py::error_already_set> python_error;
@@ -54,13 +57,20 @@ public:
     Source& operator=(const Source&) = delete;
 
     // Runs the document without the GIL, handing each record to
-    // `on_record` and the report text to `output` when not null. Never
-    // throws: what stopped it is in the result and in `control`.
+    // `on_record` and the report text to `output` when not null. A file
+    // object is read through `read_file` when given, else on this thread
+    // with the GIL. Never throws: what stopped the run is in the result
+    // and in `control`.
     Result Run(const std::function<void(const RecordView&)>& on_record, std::string* output,
-               RunControl& control);
+               RunControl& control, const ReadBlock& read_file = {});
     // Raises in Python what stopped a finished run, if anything did (GIL
     // held); not for a run stopped on purpose.
     void RaiseFailure(const Result& result, RunControl& control) const;
+    // Fills `buffer` from the file object (GIL held): the count, 0 at its
+    // end, or -1 once the run is cancelled or the file object raised (the
+    // exception is kept in `control`).
+    long FillFromFile(char* buffer, std::size_t capacity, RunControl& control);
+    bool is_file() const { return kind_ == Kind::file; }
 
 private:
     enum class Kind { path, memory, file };

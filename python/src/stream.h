@@ -7,11 +7,8 @@
 // thread at the first request instead: the same records, unbounded.
 #pragma once
 
-#include <condition_variable>
-#include <cstddef>
-#include <deque>
 #include <memory>
-#include <mutex>
+#include <vector>
 
 #include "reader/threads.h"
 #include "record_data.h"
@@ -23,36 +20,30 @@ class RecordStream {
 public:
     // Opens the source (GIL held); reading starts at the first Next.
     explicit RecordStream(py::handle source);
-    // Stops the run and waits for its thread (GIL held on entry).
+    // Stops the run (GIL held).
     ~RecordStream();
+    RecordStream(const RecordStream&) = delete;
+    RecordStream& operator=(const RecordStream&) = delete;
 
     // The next record; false at the end, after raising in Python what
     // stopped the run, if anything did (GIL held).
     bool Next(RecordData& record);
-    // Stops reading and frees what is queued; Next then ends.
+    // Stops reading and frees the records not yet taken; Next then ends.
     void Close();
 
 private:
+    struct Run;  // what the stream shares with its reading thread
+
     void Start();
-    void Produce();  // the run, without the GIL
-    void Push(RecordData&& record);
     // Waits, without the GIL, until records or the end are there,
     // letting Python handle signals meanwhile.
     void WaitForRecords();
     void Finish();
-    void Join();
 
-    std::unique_ptr<Source> source_;
-    RunControl control_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::deque<RecordData> queue_;  // guarded by mutex_
-    std::size_t queued_bytes_ = 0;  // guarded by mutex_
-    bool produced_all_ = false;     // guarded by mutex_
-    Result result_;                 // set before produced_all_
-    std::deque<RecordData> taken_;  // the consumer's, GIL held
+    std::shared_ptr<Run> run_;
+    std::vector<RecordData> taken_;  // handed out from taken_next_ on
+    std::size_t taken_next_ = 0;
     bool started_ = false;
-    bool bounded_ = true;
     bool finished_ = false;
     StartedThread thread_;
 };

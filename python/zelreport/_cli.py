@@ -14,6 +14,8 @@ STATUS_USAGE = 2
 
 TABLE_HEADER = ("#", "nomvar", "typvar", "etiket", "ip1", "ip2", "ip3", "ni*nj*nk", "datyp", "count",
                 "min", "max", "avg")
+# The colour scale of a plot runs between these percentiles of the values.
+COLOUR_PERCENTILES = (1, 99)
 # Columns aligned to the right: the numbers.
 NUMERIC_COLUMNS = {0, 4, 5, 6, 8, 9, 10, 11, 12}
 
@@ -65,7 +67,7 @@ def plot_title(number, record, level):
     title = "record %d: %s  ip1=%d ip2=%d ip3=%d  datyp=%d  level %d of %d" % (
         number, names, record.ip1, record.ip2, record.ip3, record.datyp, level, record.nk)
     if record.statistics:
-        title += "\nmin %f  max %f  avg %f" % record.statistics
+        title += "\nmin %.7g  max %.7g  avg %.7g" % record.statistics
     return title
 
 
@@ -75,11 +77,18 @@ def draw(number, record, level, output):
     matplotlib.use("Agg")
     import matplotlib.pyplot as plt
 
+    import numpy
+
+    level_values = record.field[:, :, level - 1]
+    # The colours span the 1st to 99th percentile, so that a few extreme
+    # values do not flatten the rest into one colour.
+    finite = level_values[numpy.isfinite(level_values)]
+    low, high = numpy.percentile(finite, COLOUR_PERCENTILES) if finite.size else (None, None)
     figure, axes = plt.subplots(figsize=(8, 6))
     # field[i, j]: i along the horizontal axis, j up the vertical one.
-    image = axes.imshow(record.field[:, :, level - 1].T, origin="lower", aspect="auto",
-                        interpolation="nearest")
-    figure.colorbar(image, ax=axes, label=record.nomvar or "value")
+    image = axes.imshow(level_values.T, origin="lower", aspect="auto", interpolation="nearest",
+                        vmin=low, vmax=high if high != low else None)
+    figure.colorbar(image, ax=axes, extend="both", label="%s (1st to 99th percentile)" % (record.nomvar or "value"))
     axes.set_xlabel("i")
     axes.set_ylabel("j")
     axes.set_title(plot_title(number, record, level), fontsize=10)
