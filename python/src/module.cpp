@@ -85,9 +85,11 @@ struct Record {
         return values.attr("reshape")(py::make_tuple(data.ni, data.nj, data.nk), py::arg("order") = "F");
     }
 
+    // Made on request, like the report: the values cannot change.
     py::object Statistics() const {
-        if (!data.stats) return py::none();
-        return py::make_tuple(double{data.stats->min}, double{data.stats->max}, double{data.stats->avg});
+        std::optional<zelreport::Statistics> stats = statistics(ViewOf(data, *floats, *ints));
+        if (!stats) return py::none();
+        return py::make_tuple(double{stats->min}, double{stats->max}, double{stats->avg});
     }
 
     py::dict RawTexts() const {

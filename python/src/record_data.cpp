@@ -27,7 +27,6 @@ RecordData CopyRecord(const RecordView& view) {
     data.floatdata.assign(view.floatdata.begin(), view.floatdata.end());
     data.has_intdata = view.has_intdata;
     data.intdata.assign(view.intdata.begin(), view.intdata.end());
-    data.stats = statistics(view);
     return data;
 }
 

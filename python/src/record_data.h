@@ -23,7 +23,6 @@ struct RecordData {
     std::vector<float> floatdata;
     bool has_intdata = false;
     std::vector<std::int32_t> intdata;
-    std::optional<Statistics> stats;
 
     // About the memory the record holds, for bounding the records in flight.
     std::size_t Bytes() const;
