@@ -163,10 +163,17 @@ void DefineRecord(py::module_& m) {
         "The text field " #name                                              \
         " as str (UTF-8, other bytes kept by 'surrogateescape'), None when " \
         "absent.");
-#define ZELREPORT_INT_PROPERTY(name, label, rule)           \
-    record.def_property_readonly(                           \
-        #name, [](const Record& r) { return r.data.name; }, \
-        "The integer field " #name " as the report gives it (a 32-bit signed value, rule: " #rule ").");
+// What each rule of fields.h means for the field's value, in its docstring.
+#define ZELREPORT_RULE_DOC_stored "the element's number, modulo 2**32 as a signed 32-bit value"
+#define ZELREPORT_RULE_DOC_negated "the element's number negated, as the report shows it"
+#define ZELREPORT_RULE_DOC_dropped "always 0: the element is read but its number dropped"
+#define ZELREPORT_RULE_DOC_absent "always 0: no element sets it"
+#define ZELREPORT_INT_PROPERTY(name, label, rule)                                        \
+    record.def_property_readonly(                                                        \
+        #name, [](const Record& r) { return r.data.name; },                              \
+        "The integer field " #name " as the report gives it: " ZELREPORT_RULE_DOC_##rule \
+        ". Integer "                                                                     \
+        "fields keep their value from record to record until an element gives another.");
     ZELREPORT_FIELDS(ZELREPORT_TEXT_PROPERTY, ZELREPORT_INT_PROPERTY)
 #undef ZELREPORT_TEXT_PROPERTY
 #undef ZELREPORT_INT_PROPERTY
