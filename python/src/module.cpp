@@ -207,6 +207,11 @@ void DefineRecord(py::module_& m) {
 PYBIND11_MODULE(_zelreport, m) {
     m.doc() = "The compiled part of the zelreport package; use it through `import zelreport`.";
     m.attr("__version__") = ZELREPORT_VERSION;
+    // NumPy's API and dtypes are looked up once, into statics: here, under
+    // the import lock, rather than at a first use where two threads could
+    // meet in the static's guard, one of them holding the GIL.
+    py::array_t<float>(0);
+    py::array_t<std::int32_t>(0);
     DefineRecord(m);
     py::class_<RecordIterator>(m, "RecordIterator",
                                "The records of a document, read as they are asked for. Leaving a loop\n"

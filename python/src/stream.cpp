@@ -208,20 +208,23 @@ void RecordStream::WaitForRecords() {
 }
 
 bool RecordStream::Next(RecordData& record) {
-    if (taken_next_ == taken_.size() && !finished_) {
+    // A loop, since another Python thread may take the records while this
+    // one waits without the GIL.
+    while (taken_next_ == taken_.size() && !finished_) {
         if (!started_) Start();
         WaitForRecords();
-        if (!finished_) {
+        if (finished_ || taken_next_ != taken_.size()) continue;
+        bool ended;
+        {
+            std::lock_guard lock(run_->mutex);
             taken_.clear();
             taken_next_ = 0;
-            {
-                std::lock_guard lock(run_->mutex);
-                taken_.swap(run_->queue);
-                run_->queued_bytes = 0;
-            }
-            run_->changed.notify_all();
-            if (taken_.empty()) Finish();
+            taken_.swap(run_->queue);
+            run_->queued_bytes = 0;
+            ended = taken_.empty() && run_->produced_all;
         }
+        run_->changed.notify_all();
+        if (ended) Finish();
     }
     if (taken_next_ == taken_.size()) return false;
     // Keeps the reading thread going while the caller takes records.

@@ -6,6 +6,7 @@ import os
 import signal
 import subprocess
 import sys
+import threading
 import time
 
 import numpy as np
@@ -157,3 +158,17 @@ def test_every_public_name_is_documented():
         assert getattr(zelreport, name).__doc__, name
     for name in ("nomvar", "ip1", "npak", "values", "field", "statistics", "report"):
         assert getattr(zelreport.Record, name).__doc__, name
+
+
+def test_threads_sharing_an_iterator_get_each_record_once():
+    stream, counts = zelreport.records((GRID * 3000).encode()), []
+
+    def take():
+        counts.append(sum(1 for _ in stream))
+
+    threads = [threading.Thread(target=take) for _ in range(4)]
+    for thread in threads:
+        thread.start()
+    for thread in threads:
+        thread.join(timeout=60)
+    assert sum(counts) == 3000
