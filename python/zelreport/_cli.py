@@ -16,6 +16,8 @@ TABLE_HEADER = ("#", "nomvar", "typvar", "etiket", "ip1", "ip2", "ip3", "ni*nj*n
                 "min", "max", "avg")
 # The colour scale of a plot runs between these percentiles of the values.
 COLOUR_PERCENTILES = (1, 99)
+# The aligned table is written in blocks of this many rows.
+TABLE_BLOCK_ROWS = 10000
 # Columns aligned to the right: the numbers.
 NUMERIC_COLUMNS = {0, 4, 5, 6, 8, 9, 10, 11, 12}
 
@@ -46,8 +48,21 @@ def print_table(source, as_csv, out):
         for number, record in enumerate(records(source), 1):
             writer.writerow(table_row(number, record, ""))
         return
-    rows = [TABLE_HEADER] + [table_row(n, r, "-") for n, r in enumerate(records(source), 1)]
-    widths = [max(len(row[i]) for row in rows) for i in range(len(TABLE_HEADER))]
+    # Columns are aligned over blocks of rows, so that memory stays bounded;
+    # they only widen, when a later block holds a wider cell.
+    widths = [0] * len(TABLE_HEADER)
+    rows = [TABLE_HEADER]
+    for number, record in enumerate(records(source), 1):
+        rows.append(table_row(number, record, "-"))
+        if len(rows) == TABLE_BLOCK_ROWS:
+            print_aligned(rows, widths, out)
+            rows = []
+    print_aligned(rows, widths, out)
+
+
+def print_aligned(rows, widths, out):
+    for i in range(len(widths)):
+        widths[i] = max([widths[i]] + [len(row[i]) for row in rows])
     for row in rows:
         cells = (cell.rjust(w) if i in NUMERIC_COLUMNS else cell.ljust(w)
                  for i, (cell, w) in enumerate(zip(row, widths)))
@@ -133,7 +148,8 @@ def parser():
                                 description="One line per record: number, texts, ip1 to ip3, dimensions, "
                                 "data type, count of values and the statistics of single-precision data.")
     table.add_argument("file", metavar="FILE", help="the document ('-': standard input)")
-    table.add_argument("--csv", action="store_true", help="write CSV instead of aligned columns")
+    table.add_argument("--csv", action="store_true", help="write CSV instead of aligned columns (aligned over "
+                       "blocks of 10,000 records: a later block with a wider cell widens its column)")
     draw_parser = commands.add_parser("plot", help="draw a record's field",
                                       description="Draws one level of a record's field as a heatmap "
                                       "(Matplotlib) with axes i and j, into a PNG file.")
