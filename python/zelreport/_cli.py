@@ -149,7 +149,8 @@ def parser():
                                 "data type, count of values and the statistics of single-precision data.")
     table.add_argument("file", metavar="FILE", help="the document ('-': standard input)")
     table.add_argument("--csv", action="store_true", help="write CSV instead of aligned columns (aligned over "
-                       "blocks of 10,000 records: a later block with a wider cell widens its column)")
+                       "blocks of %s records: a later block with a wider cell widens its column)"
+                       % format(TABLE_BLOCK_ROWS, ","))
     draw_parser = commands.add_parser("plot", help="draw a record's field",
                                       description="Draws one level of a record's field as a heatmap "
                                       "(Matplotlib) with axes i and j, into a PNG file.")
