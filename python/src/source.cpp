@@ -216,10 +216,11 @@ void Source::RaiseFailure(const Result& result, RunControl& control) const {
         try {
             std::rethrow_exception(control.exception);
         } catch (const std::system_error& failure) {
-            // The library's own thread, refused by the host.
+            // The library's own thread, refused by the host. OSError picks
+            // the subclass of the errno (BlockingIOError for EAGAIN).
             py::object error = py::reinterpret_borrow<py::object>(PyExc_OSError)(
-                failure.code().value(), std::string("zelreport: ") + failure.what());
-            PyErr_SetObject(PyExc_OSError, error.ptr());
+                failure.code().value(), std::string("zelreport: could not start a thread: ") + failure.what());
+            PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(error.ptr())), error.ptr());
             throw py::error_already_set();
         }
     }
