@@ -219,7 +219,8 @@ void Source::RaiseFailure(const Result& result, RunControl& control) const {
             // The library's own thread, refused by the host. OSError picks
             // the subclass of the errno (BlockingIOError for EAGAIN).
             py::object error = py::reinterpret_borrow<py::object>(PyExc_OSError)(
-                failure.code().value(), std::string("zelreport: could not start a thread: ") + failure.what());
+                failure.code().value(),
+                std::string("zelreport: could not start a thread: ") + failure.what());
             PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(error.ptr())), error.ptr());
             throw py::error_already_set();
         }
