@@ -183,7 +183,10 @@ long Source::FillFromFile(char* buffer, std::size_t capacity, RunControl& contro
 // One call of the file object's method; -1 when it has no data for now.
 long Source::ReadFileOnce(char* buffer, std::size_t capacity) {
     if (read_into_) {
-        py::object got = read_(py::memoryview::from_memory(buffer, static_cast<ssize_t>(capacity)));
+        py::memoryview view = py::memoryview::from_memory(buffer, static_cast<ssize_t>(capacity));
+        py::object got = read_(view);
+        // The buffer is the library's: a view kept by the file object must not reach it later.
+        view.attr("release")();
         if (got.is_none()) return -1;
         long n = got.cast<long>();
         if (n < 0 || static_cast<std::size_t>(n) > capacity) {

@@ -47,6 +47,7 @@ struct RecordStream::Run {
     char* read_buffer = nullptr;  // guarded by mutex, as are the two below
     std::size_t read_capacity = 0;
     long read_count = 0;
+    bool read_in_progress = false;  // the caller's thread is filling read_buffer
 
     explicit Run(py::handle document) : source(document) {}
 
@@ -106,7 +107,8 @@ struct RecordStream::Run {
         read_capacity = capacity;
         read_asked = true;
         changed.notify_all();
-        changed.wait(lock, [&] { return !read_asked || control.cancelled; });
+        // Even cancelled, the buffer must outlive a read in progress into it.
+        changed.wait(lock, [&] { return !read_asked || (control.cancelled && !read_in_progress); });
         if (read_asked) {
             read_asked = false;
             errno = ECANCELED;
@@ -120,7 +122,9 @@ struct RecordStream::Run {
     void ServeRead() {
         if (!read_asked) return;
         std::unique_lock lock(mutex);
-        if (!read_asked) return;
+        // Another Python thread may have served it, or be serving it.
+        if (!read_asked || read_in_progress) return;
+        read_in_progress = true;
         char* buffer = read_buffer;
         std::size_t capacity = read_capacity;
         lock.unlock();
@@ -128,6 +132,7 @@ struct RecordStream::Run {
         lock.lock();
         read_count = count;
         read_asked = false;
+        read_in_progress = false;
         lock.unlock();
         changed.notify_all();
     }
