@@ -84,7 +84,10 @@ Source::Source(py::handle source) {
         fd_ = open(std::string(name).c_str(), O_RDONLY | O_CLOEXEC);
         if (fd_ < 0) RaiseErrno(errno, path_);
         struct stat st;
-        if (fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) RaiseErrno(EISDIR, path_);
+        if (fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
+            close(fd_);  // no destructor runs for a constructor that throws
+            RaiseErrno(EISDIR, path_);
+        }
     } else if (PyObject_CheckBuffer(source.ptr())) {
         kind_ = Kind::memory;
         if (PyObject_GetBuffer(source.ptr(), &memory_, PyBUF_SIMPLE) != 0) throw py::error_already_set();
