@@ -1,8 +1,10 @@
 # SPDX-License-Identifier: MIT
-# Install rules, CMake and pkg-config packages, man pages, and two Debian
+# Install rules, CMake and pkg-config packages, man pages, and the Debian
 # packages (included when ZELREPORT_INSTALL is on): zelreport (the
-# programs, their man pages and documentation) and libzelreport-dev
-# (headers, static library, CMake and pkg-config files). Any install rule with COMPONENT zelreport, or with no
+# programs, their man pages and documentation), libzelreport-dev
+# (headers, static library, CMake and pkg-config files) and, when the
+# Python package is built, python3-zelreport (its install rule is in
+# python/). Any install rule with COMPONENT zelreport, or with no
 # component, goes into the zelreport package.
 
 # The packages install under /usr, where GNUInstallDirs gives the multiarch
@@ -16,6 +18,10 @@ include(CMakePackageConfigHelpers)
 
 set(ZELREPORT_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/zelreport)
 set(ZELREPORT_DEV libzelreport-dev)
+set(ZELREPORT_PACKAGES zelreport ${ZELREPORT_DEV})
+if(ZELREPORT_PYTHON_BUILT)
+  list(APPEND ZELREPORT_PACKAGES python3-zelreport)
+endif()
 
 install(TARGETS zelreport RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT zelreport)
 install(FILES ${PROJECT_SOURCE_DIR}/zelreport.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT zelreport)
@@ -52,7 +58,7 @@ endforeach()
 
 # Debian's copyright file and changelog in each package's documentation
 # directory; packages only, not local installs.
-foreach(package IN ITEMS zelreport ${ZELREPORT_DEV})
+foreach(package IN LISTS ZELREPORT_PACKAGES)
   install(FILES ${CMAKE_CURRENT_LIST_DIR}/debian/copyright ${CMAKE_CURRENT_LIST_DIR}/debian/changelog
           DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${package} COMPONENT ${package} EXCLUDE_FROM_ALL)
 endforeach()
@@ -93,4 +99,26 @@ The reader behind zelreport as a static library built with
 position-independent code, with its C++20 header, a C interface, a CMake
 package (find_package(zelreport)) and pkg-config files (zelreport,
 zelreport-c).")
+
+if(ZELREPORT_PYTHON_BUILT)
+  # The compiled module is built for one Python version.
+  set(python_version ${ZELREPORT_PYTHON_VERSION_MAJOR}.${ZELREPORT_PYTHON_VERSION_MINOR})
+  math(EXPR python_next "${ZELREPORT_PYTHON_VERSION_MINOR} + 1")
+  set(CPACK_DEBIAN_PYTHON3-ZELREPORT_PACKAGE_NAME python3-zelreport)
+  set(CPACK_DEBIAN_PYTHON3-ZELREPORT_PACKAGE_SECTION python)
+  set(CPACK_DEBIAN_PYTHON3-ZELREPORT_PACKAGE_DEPENDS
+      "python3 (>= ${python_version}), python3 (<< ${ZELREPORT_PYTHON_VERSION_MAJOR}.${python_next}), python3-numpy")
+  set(CPACK_DEBIAN_PYTHON3-ZELREPORT_PACKAGE_RECOMMENDS python3-matplotlib)
+  if(ZELREPORT_DPKG_SHLIBDEPS AND ZELREPORT_FILE)
+    set(CPACK_DEBIAN_PYTHON3-ZELREPORT_PACKAGE_SHLIBDEPS ON)
+  else()
+    string(APPEND CPACK_DEBIAN_PYTHON3-ZELREPORT_PACKAGE_DEPENDS ", libc6, libgcc-s1, libstdc++6")
+  endif()
+  set(CPACK_DEBIAN_PYTHON3-ZELREPORT_DESCRIPTION
+      "record document reader for Python 3, with NumPy arrays
+The reader behind zelreport as the Python package zelreport: the records
+of a document as objects with NumPy arrays of their values, streaming,
+with exactly the statistics and report text zelreport gives, and a
+command line that tabulates the records and draws a record's field.")
+endif()
 include(CPack)

@@ -6,7 +6,7 @@
 BENCH_RUNS ?= 5
 BENCH_DOCS := grid many huge ints declared token-float token-int
 
-.PHONY: bench bench-quick bench-companions
+.PHONY: bench bench-quick bench-companions bench-python
 
 # Documents are written once per size and kept in the build tree.
 $(BUILD)/bench/docs-%/.done: bench/generate.cpp bench/documents.h | build
@@ -23,3 +23,10 @@ bench-quick: build $(BUILD)/bench/docs-10/.done
 # zelcheck and zelfmt against zelreport on the same documents.
 bench-companions: build $(BUILD)/bench/docs-1/.done
 	$(BUILD)/bench/zelcompanions $(BUILD)/zelreport $(BUILD)/zelcheck $(BUILD)/zelfmt $(BUILD)/bench/zelexpat 1 $(BENCH_RUNS) $(BUILD)/bench/docs-1
+
+# records() in Python against zelreport, on the documents of size
+# 1/BENCH_DIVISOR (1: full size), with the interpreter the package is built for.
+BENCH_DIVISOR ?= 1
+bench-python: build $(BUILD)/bench/docs-$(BENCH_DIVISOR)/.done
+	PYTHONPATH=$(BUILD)/python $$(sed -n 's/^ZELREPORT_PYTHON_EXECUTABLE:INTERNAL=//p' $(BUILD)/CMakeCache.txt) \
+		bench/python_records.py $(BUILD)/zelreport $(BENCH_RUNS) $(BUILD)/bench/docs-$(BENCH_DIVISOR)

@@ -4,6 +4,8 @@
 # consumers against it: a C++ program via find_package and via pkg-config
 # (whose flags alone must select C++20), the same program as a shared
 # object, and the C program of tests/c_api via pkg-config zelreport-c.
+# With PYTHON_PACKAGE=ON, the Python package must be where PYTHON finds
+# packages under the prefix, and import from there.
 # Usage: consume.sh BUILD_DIR TESTS_DIR SAMPLE CXX CC [EXTRA_FLAGS]
 # shellcheck disable=SC2046,SC2086  # the flags are split into words on purpose
 set -eu
@@ -17,6 +19,15 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 cmake --install "$build" --prefix "$prefix" >"$tmp/install.log" || { cat "$tmp/install.log"; fail "install"; }
 [ -f "$prefix/share/man/man1/zelreport.1" ] || fail "no man page"
+if [ "${PYTHON_PACKAGE:-OFF}" = ON ]; then
+    site=$("$PYTHON" -c 'import sys, sysconfig
+print(sysconfig.get_path("platlib", "posix_prefix", vars={"base": sys.argv[1], "platbase": sys.argv[1]}))' "$prefix")
+    [ -f "$site/zelreport/__init__.py" ] || fail "the Python package is not in $site"
+    PYTHONPATH=$site "$PYTHON" -c 'import sys, zelreport; assert zelreport.__file__.startswith(sys.argv[1])
+assert zelreport.report(sys.argv[2]) == open(sys.argv[3]).read()' "$site" "$sample" "${sample%.xml}.err" ||
+        fail "the installed Python package"
+    echo "Python package: ok"
+fi
 version=$("$prefix/bin/zelreport" --version) || fail "installed binary"
 expected="TT 500 -12.5
 GZ 850 1402

@@ -1,12 +1,13 @@
 #!/bin/sh
 # SPDX-License-Identifier: MIT
 # Builds the Debian packages from a build tree into a temporary directory
-# and checks that there are two, zelreport and libzelreport-dev, each
-# holding its own files, with a changelog whose last entry is its version.
-# With "lintian", runs lintian on both instead: any error or warning fails.
-# Usage: package.sh BUILD_DIR [lintian]
+# and checks that there are two, zelreport and libzelreport-dev, and a
+# third, python3-zelreport, when PYTHON_PACKAGE is ON, each holding its own
+# files, with a changelog whose last entry is its version. With "lintian",
+# runs lintian on all instead: any error or warning fails.
+# Usage: [PYTHON_PACKAGE=ON] package.sh BUILD_DIR [lintian]
 set -eu
-build=$1 lintian=${2:-}
+build=$1 lintian=${2:-} python=${PYTHON_PACKAGE:-OFF}
 command -v dpkg-deb >/dev/null || { echo "dpkg-deb not installed: skipped"; exit 77; }
 [ -z "$lintian" ] || command -v lintian >/dev/null || { echo "lintian not installed: skipped"; exit 77; }
 
@@ -15,7 +16,9 @@ trap 'rm -rf "$tmp"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 cpack -G DEB --config "$build/CPackConfig.cmake" -B "$tmp" >"$tmp/cpack.log" 2>&1 || { cat "$tmp/cpack.log"; fail cpack; }
 set -- "$tmp"/*.deb
-[ $# -eq 2 ] || fail "not two packages: $*"
+packages=2
+[ "$python" != ON ] || packages=3
+[ $# -eq $packages ] || fail "not $packages packages: $*"
 if [ -n "$lintian" ]; then
     lintian --fail-on error,warning "$@" && exit 0
     fail lintian
@@ -44,3 +47,7 @@ check libzelreport-dev "$lib/libzelreport\.a$" '/usr/include/zelreport/zelreport
     "$lib/cmake/zelreport/zelreportConfig\.cmake$" "$lib/cmake/zelreport/zelreportTargets\.cmake$" \
     "$lib/pkgconfig/zelreport\.pc$" "$lib/pkgconfig/zelreport-c\.pc$" \
     '/usr/share/doc/libzelreport-dev/copyright$' '!/usr/bin/' '!/usr/share/man/'
+[ "$python" != ON ] || check python3-zelreport '/usr/lib/python3/dist-packages/zelreport/__init__\.py$' \
+    '/usr/lib/python3/dist-packages/zelreport/__init__\.pyi$' \
+    '/usr/lib/python3/dist-packages/zelreport/_zelreport\.cpython-[^/]*\.so$' \
+    '/usr/share/doc/python3-zelreport/copyright$' '!/usr/bin/' '!/usr/include/' '!__pycache__'

@@ -1,0 +1,71 @@
+# SPDX-License-Identifier: MIT
+"""python3 -m zelreport table and plot, and the README's example."""
+import os
+import re
+import subprocess
+import sys
+
+import pytest
+
+from conftest import ROOT, SAMPLE, run_python
+
+TABLE = """\
+#  nomvar  typvar  etiket    ip1  ip2  ip3  ni*nj*nk  datyp  count         min       max        avg
+1  TT      P       ANALYSIS  500    0    0  3x2x1         1      6  -12.500000  1.500000  -6.750000
+2  GZ      P       FORECAST  850    6    0  2x2x1         2      4           -         -          -
+"""
+CSV = """\
+#,nomvar,typvar,etiket,ip1,ip2,ip3,ni*nj*nk,datyp,count,min,max,avg
+1,TT,P,ANALYSIS,500,0,0,3x2x1,1,6,-12.500000,1.500000,-6.750000
+2,GZ,P,FORECAST,850,6,0,2x2x1,2,4,,,
+"""
+
+
+def zelreport(*args, **kwargs):
+    return subprocess.run([sys.executable, "-m", "zelreport", *map(str, args)], capture_output=True, text=True,
+                          **kwargs)
+
+
+def test_table_aligned_and_csv():
+    assert zelreport("table", SAMPLE).stdout == TABLE
+    with open(SAMPLE, "rb") as stdin:
+        assert zelreport("table", "--csv", "-", stdin=stdin).stdout == CSV
+
+
+def test_plot_draws_a_picture_of_the_field(tmp_path):
+    image = pytest.importorskip("matplotlib.image")
+    out = tmp_path / "tt.png"
+    done = zelreport("plot", SAMPLE, "--nomvar", "TT", "-o", out)
+    assert done.returncode == 0, done.stderr
+    pixels = image.imread(out)
+    assert pixels.shape[0] > 300 and pixels.shape[1] > 400
+    assert len({tuple(p) for p in pixels.reshape(-1, pixels.shape[-1])}) > 1
+
+
+@pytest.mark.parametrize("args, status, message", [
+    (["plot", SAMPLE, "--record", "3"], 1, "no record 3"),
+    (["plot", SAMPLE, "--level", "2"], 1, "levels 1 to 1, not 2"),
+    (["table", "missing.xml"], 1, "No such file or directory: 'missing.xml'"),
+    (["plot"], 2, "the following arguments are required: FILE"),
+])
+def test_command_line_failures(args, status, message, tmp_path):
+    done = zelreport(*args, cwd=tmp_path)
+    assert (done.returncode, message in done.stderr) == (status, True), done.stderr
+
+
+def test_plot_without_matplotlib_says_so():
+    code = "import sys; sys.modules['matplotlib'] = None; from zelreport._cli import main; sys.exit(main(sys.argv[1:]))"
+    done = run_python(code, "plot", str(SAMPLE))
+    assert done.returncode == 2 and b"Matplotlib is not installed" in done.stderr
+
+
+def test_the_readme_example_runs(tmp_path):
+    pytest.importorskip("matplotlib")
+    readme = (ROOT / "README.md").read_text()
+    example = re.search(r"## Python\n.*?```python\n(.*?)```", readme, re.S).group(1)
+    assert len(example.splitlines()) == 5
+    example = example.replace("examples/sample.xml", str(SAMPLE))
+    done = subprocess.run([sys.executable, "-c", example], cwd=tmp_path, capture_output=True, text=True,
+                          env=dict(os.environ, MPLBACKEND="Agg"))
+    assert done.stdout == "TT 500 (-12.5, 1.5, -6.75)\nGZ 850 None\n", done.stderr
+    assert (tmp_path / "tt.png").stat().st_size > 1000
