@@ -5,12 +5,13 @@
 #include <cerrno>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
-#include <thread>
 #include <utility>
 #include <vector>
 
+#include "reader/threads.h"
 #include "xml/compare.h"
 #include "xml/document_reader.h"
 #include "xml/findings.h"
@@ -51,15 +52,26 @@ public:
           records_(records),
           reader_(*this, {.track_layout = true}) {}
 
+    // Parses blocks ahead on a thread of its own, into the queue.
     void Run() {
+        while (std::optional<Chunk> chunk = Next())
+            if (!queue_.Push(std::move(*chunk)) || done_) return;
+    }
+
+    // Reads and parses the next block: the chunk it makes, none after the
+    // last. Called from the parser thread, or from the reading side when no
+    // thread could be started.
+    std::optional<Chunk> Next() {
+        if (done_) return std::nullopt;
         try {
-            Loop();
+            Parse();
         } catch (const std::bad_alloc&) {
-            Chunk chunk;
-            chunk.last = true;
-            chunk.trouble = Trouble{{}, "out of memory"};
-            queue_.Push(std::move(chunk));
+            chunk_ = Chunk{};
+            chunk_.last = true;
+            chunk_.trouble = Trouble{{}, "out of memory"};
         }
+        done_ = chunk_.last;
+        return std::exchange(chunk_, Chunk{});
     }
 
     void OnRecord(std::unique_ptr<XmlRecord>& record) override {
@@ -69,25 +81,19 @@ public:
     void OnRootEnd(const Position& at) override { chunk_.root_end = at.offset; }
 
 private:
-    void Loop() {
-        std::uint64_t offset = 0;
-        for (;;) {
-            chunk_ = Chunk{};
-            chunk_.bytes = blocks_.Take();
-            chunk_.offset = offset;
-            long n = read_(chunk_.bytes.get(), kBlockSize);
-            if (n < 0) {
-                chunk_.trouble = Trouble{{}, std::string("read error: ") + std::strerror(errno)};
-            } else {
-                chunk_.size = static_cast<std::size_t>(n);
-                offset += chunk_.size;
-                if (!reader_.Parse(chunk_.bytes.get(), chunk_.size, n == 0))
-                    chunk_.trouble = reader_.trouble();
-            }
-            chunk_.last = n <= 0 || chunk_.trouble;
-            bool last = chunk_.last;
-            if (!queue_.Push(std::move(chunk_)) || last) return;
+    void Parse() {
+        chunk_ = Chunk{};
+        chunk_.bytes = blocks_.Take();
+        chunk_.offset = offset_;
+        long n = read_(chunk_.bytes.get(), kBlockSize);
+        if (n < 0) {
+            chunk_.trouble = Trouble{{}, std::string("read error: ") + std::strerror(errno)};
+        } else {
+            chunk_.size = static_cast<std::size_t>(n);
+            offset_ += chunk_.size;
+            if (!reader_.Parse(chunk_.bytes.get(), chunk_.size, n == 0)) chunk_.trouble = reader_.trouble();
         }
+        chunk_.last = n <= 0 || chunk_.trouble;
     }
 
     ReadFn read_;
@@ -96,15 +102,21 @@ private:
     Pool<XmlRecord>& records_;
     DocumentReader reader_;
     Chunk chunk_;
+    std::uint64_t offset_ = 0;
+    bool done_ = false;
 };
+
+// Where the reading side takes its chunks from: the queue the parser
+// thread fills, or the parse itself, block by block, on the same thread.
+using ChunkSource = std::function<std::optional<Chunk>()>;
 
 // Runs zelreport's reader over the chunks, in pieces cut where it can
 // report a record, and settles each XML record in order: reported (and
 // compared) or not.
 class ReportSide {
 public:
-    ReportSide(BoundedQueue<Chunk>& queue, Pool<char[]>& blocks, Pool<XmlRecord>& records, FindingWriter& out)
-        : queue_(queue), blocks_(blocks), records_(records), out_(out) {}
+    ReportSide(const ChunkSource& next, Pool<char[]>& blocks, Pool<XmlRecord>& records, FindingWriter& out)
+        : next_(next), blocks_(blocks), records_(records), out_(out) {}
 
     std::optional<Trouble> Run() {
         Handlers handlers;
@@ -198,7 +210,7 @@ private:
     }
 
     bool NextChunk() {
-        std::optional<Chunk> next = queue_.Pop();
+        std::optional<Chunk> next = next_();
         if (!next) {
             ended_ = true;
             return false;
@@ -304,7 +316,7 @@ private:
         std::uint64_t line = 1, line_start = 0;  // at its start
     };
 
-    BoundedQueue<Chunk>& queue_;
+    const ChunkSource& next_;
     Pool<char[]>& blocks_;
     Pool<XmlRecord>& records_;
     FindingWriter& out_;
@@ -337,10 +349,17 @@ CheckResult CheckDocument(std::string_view name, ReadFn read, Output& findings) 
     XmlSide xml(std::move(read), queue, blocks, records);
     std::optional<Trouble> trouble;
     {
-        std::jthread parser([&xml] { xml.Run(); });
+        // Without a second thread the same parse runs between the readings
+        // of zelreport's side: the same findings, on one core.
+        StartedThread parser = TryStartThread([&xml] { xml.Run(); });
         CloseOnExit close(queue);  // destroyed before the parser is joined
+        ChunkSource next;
+        if (parser.started())
+            next = [&queue] { return queue.Pop(); };
+        else
+            next = [&xml] { return xml.Next(); };
         try {
-            trouble = ReportSide(queue, blocks, records, writer).Run();
+            trouble = ReportSide(next, blocks, records, writer).Run();
         } catch (const std::bad_alloc&) {
             trouble = Trouble{{}, "out of memory"};
         }

@@ -4,12 +4,13 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <optional>
-#include <thread>
 #include <utility>
 #include <vector>
 
+#include "reader/threads.h"
 #include "xml/content.h"
 #include "xml/document_reader.h"
 #include "xml/findings.h"
@@ -137,16 +138,32 @@ struct Parsed {
 class ParseSide final : public RecordSink {
 public:
     ParseSide(ReadFn read, BoundedQueue<Parsed>& queue, Pool<XmlRecord>& records)
-        : read_(std::move(read)), queue_(queue), records_(records) {}
+        : read_(std::move(read)),
+          queue_(queue),
+          records_(records),
+          reader_(*this, {.refuse_long_texts = true}),
+          block_(std::make_unique_for_overwrite<char[]>(kBlockSize)) {}
 
+    // Parses blocks ahead on a thread of its own, into the queue.
     void Run() {
+        while (std::optional<Parsed> parsed = Next())
+            if (!queue_.Push(std::move(*parsed)) || done_) return;
+    }
+
+    // Reads and parses the next block: its records, none after the end.
+    // Called from the parser thread, or from the writing side when no
+    // thread could be started.
+    std::optional<Parsed> Next() {
+        if (done_) return std::nullopt;
         try {
-            Loop();
+            Parse();
         } catch (const std::bad_alloc&) {
+            parsed_ = Parsed{};
             parsed_.end = true;
             parsed_.trouble = Trouble{{}, "out of memory"};
-            queue_.Push(std::move(parsed_));
         }
+        done_ = parsed_.end;
+        return std::exchange(parsed_, Parsed{});
     }
 
     void OnRecord(std::unique_ptr<XmlRecord>& record) override {
@@ -155,35 +172,36 @@ public:
     std::unique_ptr<XmlRecord> NewRecord() override { return records_.Take(); }
 
 private:
-    void Loop() {
-        DocumentReader reader(*this, {.refuse_long_texts = true});
-        auto block = std::make_unique_for_overwrite<char[]>(kBlockSize);
-        for (;;) {
-            long n = read_(block.get(), kBlockSize);
-            if (n < 0) {
-                parsed_.trouble = Trouble{{}, std::string("read error: ") + std::strerror(errno)};
-            } else if (!reader.Parse(block.get(), static_cast<std::size_t>(n), n == 0)) {
-                parsed_.trouble = reader.trouble();
-            }
-            parsed_.end = n <= 0 || parsed_.trouble;
-            bool end = parsed_.end;
-            if (!queue_.Push(std::exchange(parsed_, Parsed{})) || end) return;
+    void Parse() {
+        long n = read_(block_.get(), kBlockSize);
+        if (n < 0) {
+            parsed_.trouble = Trouble{{}, std::string("read error: ") + std::strerror(errno)};
+        } else if (!reader_.Parse(block_.get(), static_cast<std::size_t>(n), n == 0)) {
+            parsed_.trouble = reader_.trouble();
         }
+        parsed_.end = n <= 0 || parsed_.trouble;
     }
 
     ReadFn read_;
     BoundedQueue<Parsed>& queue_;
     Pool<XmlRecord>& records_;
+    DocumentReader reader_;
+    std::unique_ptr<char[]> block_;
     Parsed parsed_;
+    bool done_ = false;
 };
+
+// Where the writing side takes the parsed blocks from: the queue the
+// parser thread fills, or the parse itself on the same thread.
+using ParsedSource = std::function<std::optional<Parsed>()>;
 
 // Writes the records the parse hands over, up to the end of the document
 // or the first refusal.
-FormatResult WriteRecords(std::string_view name, BoundedQueue<Parsed>& queue, Pool<XmlRecord>& records,
+FormatResult WriteRecords(std::string_view name, const ParsedSource& next, Pool<XmlRecord>& records,
                           Output& out) {
     RecordWriter writer(out);
     for (;;) {
-        std::optional<Parsed> parsed = queue.Pop();
+        std::optional<Parsed> parsed = next();
         if (!parsed) return {};
         for (std::unique_ptr<XmlRecord>& record : parsed->records) {
             if (!writer.Write(*record))
@@ -207,13 +225,20 @@ FormatResult WriteRecords(std::string_view name, BoundedQueue<Parsed>& queue, Po
 FormatResult FormatDocument(std::string_view name, ReadFn read, Output& out) {
     BoundedQueue<Parsed> queue(kBlocksAhead);
     Pool<XmlRecord> records([] { return std::make_unique<XmlRecord>(); });
-    ParseSide parse(std::move(read), queue, records);
     FormatResult result;
     out.Write(kHead);
     try {
-        std::jthread parser([&parse] { parse.Run(); });
+        ParseSide parse(std::move(read), queue, records);
+        // Without a second thread the writing side parses each block itself:
+        // the same output, on one core.
+        StartedThread parser = TryStartThread([&parse] { parse.Run(); });
         CloseOnExit close(queue);  // destroyed before the parser is joined
-        result = WriteRecords(name, queue, records, out);
+        ParsedSource next;
+        if (parser.started())
+            next = [&queue] { return queue.Pop(); };
+        else
+            next = [&parse] { return parse.Next(); };
+        result = WriteRecords(name, next, records, out);
     } catch (const std::bad_alloc&) {
         result = {FormatResult::trouble, TroubleMessage(name, {{}, "out of memory"}, "")};
     }

@@ -110,4 +110,31 @@ TEST(Companions, LongTextIsNamedNotHeld) {
     }
 }
 
+// A host that refuses a second thread: the parse runs on the calling
+// thread, with the same findings, output and status, over many input
+// blocks of value runs and records with a line zelreport skips. (The runs
+// stay under the length where zelreport's own reader splits them.)
+TEST(Companions, SameOutputWhenTheHostRefusesAThread) {
+    std::string document = "<orv-standard-file>\n";
+    for (int i = 0; i < 150; ++i) {
+        document += "<zelrecord>\n<nomvar>R" + std::to_string(i) + "</nomvar>\n";
+        if (i % 9 == 4) document += "  <ip1>5</ip1>\n";
+        document += "<ni>4000</ni>\n<nj>1</nj>\n<nk>1</nk>\n<datyp>1</datyp>\n<zeldata>\n<values>";
+        for (int v = 0; v < 4000; ++v) document += std::to_string((v * 37 + i) % 1000) + ".5 ";
+        document += "</values>\n</zeldata>\n</zelrecord>\n";
+    }
+    document += "</orv-standard-file>\n";
+    const std::string refuse =
+        "ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0 "
+        "LD_PRELOAD=" ZELREPORT_REFUSE_THREADS " ";
+    for (const char* program : {ZELCHECK_BIN, ZELFMT_BIN}) {
+        auto normal = zeltest::RunShell(std::string(program) + " in", document);
+        auto alone = zeltest::RunShell(refuse + program + " in", document);
+        EXPECT_EQ(alone.out, normal.out) << program;
+        EXPECT_EQ(alone.err, normal.err) << program;
+        EXPECT_EQ(alone.status, normal.status) << program;
+        EXPECT_EQ(normal.status, program == std::string(ZELCHECK_BIN) ? 1 : 0) << normal.err;
+    }
+}
+
 }  // namespace
