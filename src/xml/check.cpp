@@ -123,8 +123,7 @@ public:
         handlers.on_record = [this](const RecordView& view) { OnReport(view); };
         Result result = run_reader(
             [this](char* buffer, std::size_t capacity) { return Read(buffer, capacity); }, handlers);
-        if (result.status == Status::out_of_memory && !trouble_) trouble_ = Trouble{{}, "out of memory"};
-        if (trouble_) return trouble_;
+        if (result.status == Status::out_of_memory) return Trouble{{}, "out of memory"};
         // zelreport stops at a root closing tag; whatever it left unread
         // still goes through the XML reading.
         stopped_ = !ended_ || handed_ < chunk_.size;
@@ -134,9 +133,8 @@ public:
             while (!pending_.empty()) Settle(nullptr);
             if (ended_ || !NextChunk()) break;
         }
-        if (trouble_) return trouble_;
         EmitExtras(kNoTrigger, nullptr);
-        return std::nullopt;
+        return trouble_;
     }
 
 private:
@@ -222,9 +220,12 @@ private:
         piece_ = {chunk_.offset, kNoTrigger, line_, line_start_};
         ended_ = chunk_.last;
         if (chunk_.trouble) {
+            // The records that ended before the trouble are compared: zelreport
+            // reads up to its place.
             trouble_ = chunk_.trouble;
-            chunk_.size = 0;
-            return false;
+            std::uint64_t place = trouble_->at.line > 0 ? trouble_->at.offset : chunk_.offset;
+            chunk_.size = static_cast<std::size_t>(
+                std::clamp(place, chunk_.offset, chunk_.offset + chunk_.size) - chunk_.offset);
         }
         for (std::unique_ptr<XmlRecord>& record : chunk_.records) pending_.push_back(std::move(record));
         chunk_.records.clear();
@@ -260,7 +261,7 @@ private:
     void Settle(const RecordView* reported) {
         XmlRecord& record = *pending_.front();
         EmitExtras(record.start.offset, nullptr);
-        out_.Begin(RecordGroup(record), record.start);
+        out_.Begin(RecordGroup(record), true);
         EmitExtras(record.end.offset + 1, &record);
         if (reported) {
             CompareRecord(record, *reported, previous_reported_, out_);
@@ -284,7 +285,7 @@ private:
         while (n < extras_.size() && extras_[n].offset < before) ++n;
         bool last = before == kNoTrigger;
         if (n == 0 && (record || !last || extras_dropped_ == 0)) return;
-        if (!record) out_.Begin("", n ? extras_[0].at : Position{});
+        if (!record) out_.Begin("", false);
         for (std::size_t i = 0; i < n; ++i) {
             const Extra& extra = extras_[i];
             std::string what = "zelreport reports a record here that the XML does not have";
@@ -341,11 +342,11 @@ private:
 
 }  // namespace
 
-CheckResult CheckDocument(std::string_view name, ReadFn read, Output& findings) {
+CheckResult CheckDocument(std::string_view name, ReadFn read, Output& findings, bool all) {
     BoundedQueue<Chunk> queue(kChunksAhead);
     Pool<char[]> blocks([] { return std::make_unique_for_overwrite<char[]>(kBlockSize); });
     Pool<XmlRecord> records([] { return std::make_unique<XmlRecord>(); });
-    FindingWriter writer(std::string(name), findings);
+    FindingWriter writer(std::string(name), findings, all);
     XmlSide xml(std::move(read), queue, blocks, records);
     std::optional<Trouble> trouble;
     {
@@ -364,12 +365,13 @@ CheckResult CheckDocument(std::string_view name, ReadFn read, Output& findings) 
             trouble = Trouble{{}, "out of memory"};
         }
     }
+    writer.Finish(!trouble);
     findings.Flush();
     CheckResult result;
     result.errors = writer.errors();
     if (trouble) {
         result.trouble = true;
-        result.message = TroubleMessage(name, *trouble);
+        result.message = TroubleMessage("zelcheck", name, *trouble);
     }
     return result;
 }

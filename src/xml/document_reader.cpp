@@ -30,8 +30,6 @@ std::string_view NameOf(const char* name) {
     return name;
 }
 
-static_assert(kTextLimit == 8192000, "the messages name the text limit");
-
 // An element's name in a message: at most this many bytes of it.
 constexpr std::size_t kShownNameBytes = 32;
 
@@ -39,14 +37,12 @@ bool IsUtf8Name(const char* encoding) {
     return strcasecmp(encoding, "UTF-8") == 0 || strcasecmp(encoding, "US-ASCII") == 0;
 }
 
+// "not well-formed (REASON)", as expat words some of its errors itself.
 std::string WellFormednessMessage(XML_Error code) {
-    constexpr std::string_view kPrefix = "not well-formed XML";
+    constexpr std::string_view kPrefix = "not well-formed";
     std::string_view text = XML_ErrorString(code);
-    // expat's own "not well-formed (reason)" keeps just its reason.
-    constexpr std::string_view kExpatPrefix = "not well-formed ";
-    if (text.starts_with(kExpatPrefix))
-        return std::string(kPrefix) + " " + std::string(text.substr(kExpatPrefix.size()));
-    return std::string(kPrefix) + ": " + std::string(text);
+    if (text.starts_with(kPrefix)) return std::string(text);
+    return std::string(kPrefix) + " (" + std::string(text) + ")";
 }
 
 std::string TagText(std::string_view name) {
@@ -80,7 +76,7 @@ public:
     bool Parse(const char* data, std::size_t size, bool last) {
         if (failed_) return false;
         assert(size <= INT_MAX);
-        if (fed_ == 0 && size >= 2 && options_.track_layout) NoteByteOrderMark(data);
+        if (fed_ == 0 && size >= 2 && options_.track_layout) NoteWideEncoding(data);
         if (XML_Parse(parser_, data, static_cast<int>(size), last) == XML_STATUS_ERROR) {
             if (!failed_) Fail(WellFormednessMessage(XML_GetErrorCode(parser_)), Here());
             return false;
@@ -128,13 +124,33 @@ private:
         self.Fail("document type declarations are not supported", self.Here());
     }
     static void Declaration(void* data, const XML_Char*, const XML_Char* encoding, int) {
-        if (encoding && !IsUtf8Name(encoding)) Self(data).tracker_.SetDocumentProblem(Cause::encoding);
+        if (encoding && !IsUtf8Name(encoding)) Self(data).NoteEncoding();
     }
 
-    void NoteByteOrderMark(const char* data) {
+    void NoteEncoding() {
+        encoded_ = true;
+        tracker_.SetDocumentProblem(Cause::encoding);
+    }
+
+    // UTF-16, with a byte order mark or without one (a zero byte in the
+    // first two): zelreport finds none of its names, so the layout does
+    // not matter and every record reads differently because of it.
+    void NoteWideEncoding(const char* data) {
         auto b0 = static_cast<unsigned char>(data[0]), b1 = static_cast<unsigned char>(data[1]);
-        if ((b0 == 0xFE && b1 == 0xFF) || (b0 == 0xFF && b1 == 0xFE))
-            tracker_.SetDocumentProblem(Cause::encoding);
+        wide_ = (b0 == 0xFE && b1 == 0xFF) || (b0 == 0xFF && b1 == 0xFE) || b0 == 0 || b1 == 0;
+        if (wide_) NoteEncoding();
+    }
+
+    bool tracking() const { return options_.track_layout && !wide_; }
+
+    // Whether a tag holds its name alone: "<name>", "<name/>", "</name>".
+    bool IsPlain(std::string_view name, std::size_t around) const {
+        int count = XML_GetCurrentByteCount(parser_);
+        if (count == static_cast<int>(name.size() + around)) return true;
+        if (count != static_cast<int>(name.size() + around + 1)) return false;
+        int offset = 0, size = 0;
+        const char* context = XML_GetInputContext(parser_, &offset, &size);
+        return context && offset + count <= size && context[offset + count - 2] == '/';
     }
 
     void Fail(std::string message, Position at) {
@@ -163,12 +179,11 @@ private:
         auto problems = static_cast<std::uint32_t>(record_ ? record_->problems.size() : 0);
         Open open{role, element.field, problems, {}};
         if (role != Role::root && role != Role::data && role != Role::ignored) open.at = Here();
-        if (options_.track_layout) {
+        if (tracking()) {
             Tag tag;
             tag.name = element.name;
             tag.content = ContentOf(role);
-            tag.plain =
-                !attributes[0] && XML_GetCurrentByteCount(parser_) == static_cast<int>(name.size() + 2);
+            tag.plain = !attributes[0] && IsPlain(name, 2);
             tag.long_name = name.size() > kNameLimit;
             tag.in_content = CurrentContent() != Content::none;
             tracker_.OnTag(tag);
@@ -189,7 +204,7 @@ private:
         if (failed_) return;
         Open open = stack_.back();
         stack_.pop_back();
-        if (options_.track_layout) {
+        if (tracking()) {
             int raw = XML_GetCurrentByteCount(parser_);
             Tag tag;
             tag.kind = raw == 0 ? Tag::empty_end : Tag::end;
@@ -221,13 +236,13 @@ private:
         if (role == Role::values) record_->values.append(text, size);
         if (role == Role::text) AppendText(text, size);
         if (role == Role::integer) AppendInteger(text, size);
-        if (options_.track_layout)
+        if (tracking())
             tracker_.OnText(text, size, static_cast<std::size_t>(XML_GetCurrentByteCount(parser_)),
                             ContentOf(role));
     }
 
     void OnMarkup(bool cdata) {
-        if (!failed_) tracker_.OnMarkup(cdata, CurrentContent());
+        if (!failed_ && tracking()) tracker_.OnMarkup(cdata, CurrentContent());
     }
 
     // A text is kept up to zelreport's limit, and measured whole.
@@ -236,7 +251,9 @@ private:
         content_.append(text, std::min(size, room));
         content_size_ += size;
         if (content_size_ > kTextLimit && options_.refuse_long_texts) {
-            Fail("a text over 8,192,000 bytes: zelreport cuts it", Here());
+            Fail(std::string(Info(stack_.back().field).name) + ": zelreport cannot read this text" +
+                     CauseAndFix(Cause::long_text),
+                 Here());
             trouble_.unwritable = true;
         }
     }
@@ -257,26 +274,26 @@ private:
     }
 
     // A field given here, with what in its layout zelreport may misread:
-    // a problem noted inside the element, else `hazard` of its content,
-    // else the nearest problem before it that loses lines or names.
+    // a content no layout carries, else a problem noted inside the element,
+    // else `hazard` of its content, else the nearest problem before it that
+    // loses lines or cuts names, else the document's encoding.
     Source Given(const Open& open, Cause hazard) const {
         Source source{true, record_->index, open.at, {}};
         if (!options_.track_layout) return source;
         const std::vector<Problem>& problems = record_->problems;
-        if (open.first_problem < problems.size()) {
+        if (wide_ || (hazard != Cause::none && Describe(hazard).mend == Mend::no)) {
+            source.blame = {wide_ ? Cause::see_encoding : hazard, open.at};
+        } else if (open.first_problem < problems.size()) {
             source.blame = problems[open.first_problem];
         } else if (hazard != Cause::none) {
             source.blame = {hazard, open.at};
         } else {
             for (std::size_t i = open.first_problem; i-- > 0;)
-                if (LosesLines(problems[i].cause) || MisreadsNames(problems[i].cause)) {
+                if (LosesLines(problems[i].cause) || problems[i].cause == Cause::long_name) {
                     source.blame = problems[i];
                     break;
                 }
-            // A document not in UTF-8 is noted first in every record.
-            if (source.blame.cause == Cause::none && !problems.empty() &&
-                problems[0].cause == Cause::encoding)
-                source.blame = {Cause::encoding, open.at};
+            if (source.blame.cause == Cause::none && encoded_) source.blame = {Cause::see_encoding, open.at};
         }
         return source;
     }
@@ -347,12 +364,14 @@ private:
     // Why zelreport may not see the record's end: lost lines first, then
     // a closing not on three lines, then markup read as names.
     Problem EndBlame() const {
+        if (wide_) return {Cause::see_encoding, record_->end};
         const std::vector<Problem>& problems = record_->problems;
         for (const Problem& p : problems)
             if (LosesLines(p.cause)) return p;
         if (!tracker_.RecordCloseIsRead()) return {Cause::wrapper, record_->end};
         for (const Problem& p : problems)
-            if (MisreadsNames(p.cause) || p.cause == Cause::encoding) return p;
+            if (MisreadsNames(p.cause)) return p;
+        if (encoded_) return {Cause::see_encoding, record_->end};
         return {};
     }
 
@@ -372,18 +391,20 @@ private:
     bool leading_space_ = false;
     bool too_long_ = false;
     bool failed_ = false;
+    bool encoded_ = false;  // not in UTF-8
+    bool wide_ = false;     // in UTF-16
     Trouble trouble_;
     std::uint64_t fed_ = 0;
 };
 
-std::string TroubleMessage(std::string_view file, const Trouble& trouble, std::string_view severity) {
+std::string TroubleMessage(std::string_view program, std::string_view file, const Trouble& trouble,
+                           std::string_view severity) {
+    if (trouble.at.line == 0) return std::string(program) + ": " + std::string(file) + ": " + trouble.message;
     std::string message(file);
-    if (trouble.at.line > 0) {
-        message += ':';
-        message += std::to_string(trouble.at.line);
-        message += ':';
-        message += std::to_string(trouble.at.column);
-    }
+    message += ':';
+    message += std::to_string(trouble.at.line);
+    message += ':';
+    message += std::to_string(trouble.at.column);
     message += ": ";
     message += severity;
     message += trouble.message;

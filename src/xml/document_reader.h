@@ -25,9 +25,10 @@ struct Trouble {
     bool unwritable = false;  // a meaning zelreport cannot read as written
 };
 
-// "FILE:LINE:COL: SEVERITYMESSAGE", or "FILE: SEVERITYMESSAGE" without a
-// place: how both programs word trouble.
-std::string TroubleMessage(std::string_view file, const Trouble& trouble, std::string_view severity = "");
+// "FILE:LINE:COL: SEVERITYMESSAGE" as compilers word it, or
+// "PROGRAM: FILE: MESSAGE" without a place: how both programs word trouble.
+std::string TroubleMessage(std::string_view program, std::string_view file, const Trouble& trouble,
+                           std::string_view severity = "error: ");
 
 class RecordSink {
 public:

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <utility>
 
 namespace zelreport::xml {
 
@@ -14,64 +15,94 @@ constexpr std::size_t kShownBytes = 40;
 
 }  // namespace
 
-void FindingWriter::Begin(std::string group, Position at) {
+void FindingWriter::Begin(std::string group, bool record) {
     group_ = std::move(group);
-    group_at_ = at;
-    lines_ = more_ = 0;
-}
-
-bool FindingWriter::Room() {
-    if (lines_ < kMaxLinesPerGroup) {
-        ++lines_;
-        return true;
-    }
-    ++more_;
-    return false;
+    record_ = record;
+    findings_.clear();
 }
 
 void FindingWriter::Error(Position at, std::string_view what, Cause cause) {
     ++errors_;
-    if (Room()) Line(at, "error", what, cause == Cause::none ? Cause::generic : cause);
+    findings_.push_back({at, true, cause == Cause::none ? Cause::generic : cause, std::string(what)});
 }
 
 void FindingWriter::Warning(Position at, std::string_view what) {
-    if (Room()) Line(at, "warning", what, Cause::none);
+    findings_.push_back({at, false, Cause::none, std::string(what)});
 }
 
 void FindingWriter::Suppressed(std::uint64_t count) {
     errors_ += count;
-    more_ += count;
+    TallyOf(Cause::generic).hidden += count;
 }
 
 void FindingWriter::End() {
-    if (more_ > 0) Line(group_at_, "note", "and " + std::to_string(more_) + " more", Cause::none);
-    more_ = 0;
+    if (record_) ++records_;
+    if (findings_.empty()) return;
+    anything_ = true;
+    bool misread = false;
+    std::stable_sort(findings_.begin(), findings_.end(), [](const Finding& a, const Finding& b) {
+        return a.at.line != b.at.line ? a.at.line < b.at.line : a.at.column < b.at.column;
+    });
+    // Each cause (the warnings as one) counts this group once, shown or not.
+    std::vector<bool> seen(tallies_.size()), shown(tallies_.size());
+    for (const Finding& finding : findings_) {
+        misread = misread || finding.error;
+        auto c = static_cast<std::size_t>(finding.cause);
+        if (!seen[c]) {
+            seen[c] = true;
+            shown[c] = all_ || tallies_[c].shown < kShownRecordsPerCause;
+            ++(shown[c] ? tallies_[c].shown : tallies_[c].hidden);
+        }
+        if (shown[c]) Line(finding);
+    }
+    if (record_ && misread) ++misread_;
+    findings_.clear();
+    out_.FlushIfFull();
 }
 
-void FindingWriter::Line(Position at, std::string_view severity, std::string_view what, Cause cause) {
+void FindingWriter::Finish(bool summary) {
+    for (std::size_t c = 0; c < tallies_.size(); ++c) {
+        if (tallies_[c].hidden == 0) continue;
+        std::string& out = out_.buffer();
+        out += file_ + ": note: " + std::to_string(tallies_[c].hidden) + " more records with the same ";
+        out +=
+            c == 0 ? std::string("warning") : "cause: " + std::string(Describe(static_cast<Cause>(c)).what);
+        out += '\n';
+    }
+    if (summary && anything_)
+        out_.buffer() += file_ + ": " + std::to_string(records_) +
+                         (records_ == 1 ? " record: " : " records: ") + std::to_string(records_ - misread_) +
+                         " read as the XML means, " + std::to_string(misread_) + " misread\n";
+    out_.FlushIfFull();
+}
+
+// A document not in UTF-8 is named once, at its first line, before the
+// first record it explains.
+void FindingWriter::DocumentEncoding() {
+    encoding_told_ = true;
+    ++errors_;
+    std::string group = std::exchange(group_, {});
+    Line({{0, 1, 1}, true, Cause::encoding, "the document is not in UTF-8"});
+    group_ = std::move(group);
+}
+
+void FindingWriter::Line(const Finding& finding) {
+    if (finding.cause == Cause::see_encoding && !encoding_told_) DocumentEncoding();
+    const Position& at = finding.at;
     std::string& out = out_.buffer();
     out += file_;
     out += ':';
     out += std::to_string(at.line);
     out += ':';
     out += std::to_string(at.column);
-    out += ": ";
-    out += severity;
-    out += ": ";
+    out += finding.error ? ": error: " : ": warning: ";
     if (!group_.empty()) {
         out += group_;
         out += ": ";
     }
-    out += what;
-    if (cause != Cause::none) {
-        const CauseText& text = Describe(cause);
-        out += "; cause: ";
-        out += text.what;
-        out += "; fix: ";
-        out += text.fix;
-    }
+    out += finding.what;
+    if (finding.cause != Cause::none) out += CauseAndFix(finding.cause);
     out += '\n';
-    out_.FlushIfFull();
 }
 
 // The length of the UTF-8 sequence at `p` (before `end`), or 0.

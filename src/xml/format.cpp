@@ -22,39 +22,40 @@ namespace zelreport::xml {
 
 namespace {
 
+constexpr std::string_view kProgram = "zelfmt";
 constexpr std::string_view kHead = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<orv-standard-file>\n";
 constexpr std::string_view kTail = "</orv-standard-file>\n";
 
-static_assert(kTextLimit == 8192000, "the refusals name the text limit");
-
-std::string_view RefusalReason(Cause hazard) {
-    switch (hazard) {
-        case Cause::long_text:
-            return "it is over 8,192,000 bytes, where zelreport cuts texts";
-        case Cause::escaped_content:
-            return "it holds a line break, which ends a text, or '<' or '&', which XML writes as an entity";
-        case Cause::empty_text:
-            return "it stores no text that is empty or exactly four spaces";
-        default:
-            return "a '>' after the first byte ends a text, and a nomvar holding '>' becomes '>>'";
-    }
+// What zelfmt says of a text it cannot write as is: refused with the
+// cause zelcheck names, or written as absent.
+std::string TextMessage(const XmlRecord& record, Field field, std::string_view what) {
+    std::size_t i = static_cast<std::size_t>(field);
+    return std::string(Info(field).name) + " " + ShowText(&*record.text[i], record.text_size[i]) + ": " +
+           std::string(what);
 }
 
 class RecordWriter {
 public:
-    explicit RecordWriter(Output& out) : out_(out) {}
+    RecordWriter(std::string_view name, Output& out, Output* warnings)
+        : name_(name), out_(out), warnings_(warnings) {}
 
     const std::optional<Trouble>& refusal() const { return refusal_; }
 
     // Writes the record, or refuses it (false) when it holds a text
-    // zelreport cannot read as written.
+    // zelreport cannot read as written. An empty text zelreport does not
+    // store either is written as absent, which zelreport reads the same.
     bool Write(const XmlRecord& record) {
+        bool absent[kFieldCount] = {};
         for (std::size_t i = 0; i < kFieldCount; ++i) {
             if (!record.text[i]) continue;
             Field field = static_cast<Field>(i);
             Cause hazard = TextHazard(field, *record.text[i], record.text_size[i]);
-            if (hazard != Cause::none) {
-                Refuse(record, field, hazard);
+            if (hazard == Cause::empty_text) {
+                absent[i] = true;
+                Warn(record.source[i].at, TextMessage(record, field, kWrittenAsAbsent));
+            } else if (hazard != Cause::none) {
+                refusal_ = Trouble{record.source[i].at,
+                                   TextMessage(record, field, kCannotRead) + CauseAndFix(hazard), true};
                 return false;
             }
         }
@@ -63,7 +64,7 @@ public:
         for (std::size_t i = 0; i < kFieldCount; ++i) {
             std::string_view name = kFields[i].name;
             if (kFields[i].kind == FieldKind::text) {
-                if (record.text[i]) AppendElement(name, *record.text[i]);
+                if (record.text[i] && !absent[i]) AppendElement(name, *record.text[i]);
             } else if (IsReported(static_cast<Field>(i))) {
                 // Negative numbers as their 32-bit two's complement, which
                 // zelreport reads back as the same signed number.
@@ -109,17 +110,19 @@ private:
         out += ">\n";
     }
 
-    void Refuse(const XmlRecord& record, Field field, Cause hazard) {
-        std::size_t i = static_cast<std::size_t>(field);
-        std::string message(Info(field).name);
-        message += ' ';
-        message += ShowText(&*record.text[i], record.text_size[i]);
-        message += ": zelreport cannot read this text: ";
-        message += RefusalReason(hazard);
-        refusal_ = Trouble{record.source[i].at, std::move(message), true};
+    static constexpr std::string_view kCannotRead = "zelreport cannot read this text";
+    static constexpr std::string_view kWrittenAsAbsent =
+        "written as absent, which zelreport reads the same: it stores no text that is empty or exactly four "
+        "spaces";
+
+    void Warn(const Position& at, const std::string& what) {
+        if (!warnings_) return;
+        warnings_->Write(TroubleMessage(kProgram, name_, {at, what}, "warning: ") + "\n");
     }
 
+    std::string_view name_;
     Output& out_;
+    Output* warnings_;
     std::optional<Trouble> refusal_;
 };
 
@@ -198,14 +201,14 @@ using ParsedSource = std::function<std::optional<Parsed>()>;
 // Writes the records the parse hands over, up to the end of the document
 // or the first refusal.
 FormatResult WriteRecords(std::string_view name, const ParsedSource& next, Pool<XmlRecord>& records,
-                          Output& out) {
-    RecordWriter writer(out);
+                          Output& out, Output* warnings) {
+    RecordWriter writer(name, out, warnings);
     for (;;) {
         std::optional<Parsed> parsed = next();
         if (!parsed) return {};
         for (std::unique_ptr<XmlRecord>& record : parsed->records) {
             if (!writer.Write(*record))
-                return {FormatResult::refused, TroubleMessage(name, *writer.refusal(), "error: ")};
+                return {FormatResult::refused, TroubleMessage(kProgram, name, *writer.refusal())};
             records.Give(std::move(record));
         }
         if (out.failed()) return {};
@@ -214,15 +217,14 @@ FormatResult WriteRecords(std::string_view name, const ParsedSource& next, Pool<
             out.Write(kTail);
             return {};
         }
-        bool refused = parsed->trouble->unwritable;
-        return {refused ? FormatResult::refused : FormatResult::trouble,
-                TroubleMessage(name, *parsed->trouble, refused ? "error: " : "")};
+        return {parsed->trouble->unwritable ? FormatResult::refused : FormatResult::trouble,
+                TroubleMessage(kProgram, name, *parsed->trouble)};
     }
 }
 
 }  // namespace
 
-FormatResult FormatDocument(std::string_view name, ReadFn read, Output& out) {
+FormatResult FormatDocument(std::string_view name, ReadFn read, Output& out, Output* warnings) {
     BoundedQueue<Parsed> queue(kBlocksAhead);
     Pool<XmlRecord> records([] { return std::make_unique<XmlRecord>(); });
     FormatResult result;
@@ -238,9 +240,9 @@ FormatResult FormatDocument(std::string_view name, ReadFn read, Output& out) {
             next = [&queue] { return queue.Pop(); };
         else
             next = [&parse] { return parse.Next(); };
-        result = WriteRecords(name, next, records, out);
+        result = WriteRecords(name, next, records, out, warnings);
     } catch (const std::bad_alloc&) {
-        result = {FormatResult::trouble, TroubleMessage(name, {{}, "out of memory"}, "")};
+        result = {FormatResult::trouble, TroubleMessage(kProgram, name, {{}, "out of memory"})};
     }
     out.Flush();
     return result;

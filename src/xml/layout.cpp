@@ -26,7 +26,6 @@ void LayoutTracker::SetRecord(std::vector<Problem>* problems) {
     problems_ = problems;
     cut_noted_ = false;  // each record gets its own note
     for (Seen& seen : last_) seen = Seen{};
-    if (document_problem_ != Cause::none) Note(document_problem_);
 }
 
 void LayoutTracker::Note(Cause cause) {
@@ -70,7 +69,9 @@ void LayoutTracker::Remember(const Tag& tag, bool line_start) {
 void LayoutTracker::OnTag(const Tag& tag) {
     bool line_start = fresh_ && !lead_space_;
     if (IsRead(tag)) {
-        if (!tag.plain)
+        // Markup in a tag makes zelreport miss the name; that matters only
+        // for the names it needs.
+        if (!tag.plain && (LossMatters(tag) || tag.in_content))
             Note(Cause::markup_in_name);
         else if (tag.long_name)
             Note(Cause::long_name);
@@ -114,8 +115,9 @@ void LayoutTracker::OnText(const char* data, std::size_t size, std::size_t raw_s
                 NoteOnce(Cause::values_line);  // an empty line ends the values
             }
             after_line_break_ = content_bytes_ > 0;
-        } else if (content == Content::text) {
-            NoteOnce(Cause::escaped_content);
+        } else if (content == Content::text && content_bytes_ > 0) {
+            // The byte after the opening tag is stored whatever it is.
+            NoteOnce(Cause::line_break_in_text);
         }
         if (content != Content::none) ++content_bytes_;
         NewLine();

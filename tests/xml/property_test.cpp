@@ -194,6 +194,12 @@ auto InMemory(Engine engine, const std::string& document, std::string& out) {
     Output output(AppendTo(out));
     return engine("d.xml", ReadFromMemory(document), output);
 }
+FormatResult Format(std::string_view name, ReadFn read, Output& out) {
+    return FormatDocument(name, std::move(read), out);
+}
+CheckResult Check(std::string_view name, ReadFn read, Output& out) {
+    return CheckDocument(name, std::move(read), out);
+}
 
 TEST(Properties, HoldForRandomRecordSetsInManyStyles) {
     constexpr int kDocuments = 300;
@@ -203,13 +209,13 @@ TEST(Properties, HoldForRandomRecordSetsInManyStyles) {
         std::string d = Write(records, g.PickStyle(), g), expected = Expected(records);
         SCOPED_TRACE(Cat("document ", std::to_string(n), ":\n", d));
         std::string f, again, findings;
-        FormatResult formatted = InMemory(FormatDocument, d, f);
+        FormatResult formatted = InMemory(Format, d, f);
         ASSERT_EQ(formatted.outcome, FormatResult::written) << formatted.message;
         EXPECT_EQ(Reports(f), expected);
-        CheckResult check = InMemory(CheckDocument, f, findings);
+        CheckResult check = InMemory(Check, f, findings);
         EXPECT_FALSE(check.trouble) << check.message;
         EXPECT_EQ(check.errors, 0u) << findings;
-        InMemory(FormatDocument, f, again);
+        InMemory(Format, f, again);
         EXPECT_EQ(again, f);
         MeaningReports meaning;
         DocumentReader reader(meaning, {});
@@ -217,7 +223,7 @@ TEST(Properties, HoldForRandomRecordSetsInManyStyles) {
         EXPECT_EQ(meaning.text, expected);
         // zelcheck on the document itself: finding nothing means zelreport reads it right.
         findings.clear();
-        check = InMemory(CheckDocument, d, findings);
+        check = InMemory(Check, d, findings);
         ASSERT_FALSE(check.trouble) << check.message;
         if (check.errors == 0) {
             EXPECT_EQ(Reports(d), expected) << findings;
