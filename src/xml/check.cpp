@@ -13,6 +13,7 @@
 
 #include "reader/threads.h"
 #include "xml/compare.h"
+#include "xml/diagnose.h"
 #include "xml/document_reader.h"
 #include "xml/findings.h"
 #include "xml/limits.h"
@@ -267,10 +268,10 @@ private:
             CompareRecord(record, *reported, previous_reported_, out_);
         } else {
             // Records whose end zelreport never reached: it had stopped.
-            Problem blame = record.end_blame;
-            if (stopped_ && record.end.offset + 1 + kTriggerSize > stop_offset_)
-                blame = {Cause::stopped_early, stopped_at_};
-            ReportMissing(record, blame, out_);
+            bool stopped_before = stopped_ && record.end.offset + 1 + kTriggerSize > stop_offset_;
+            ReportMissing(record,
+                          BlameUnreported(record, stopped_before ? std::optional(stopped_at_) : std::nullopt),
+                          out_);
         }
         out_.End();
         previous_reported_ = reported != nullptr;
@@ -291,24 +292,13 @@ private:
             std::string what = "zelreport reports a record here that the XML does not have";
             what += extra.nomvar ? " (nomvar " + ShowText(&*extra.nomvar, extra.nomvar->size()) + ")"
                                  : " (no nomvar)";
-            out_.Error(extra.at, what, ExtraBlame(extra, record));
+            out_.Error(extra.at, what, BlameExtra(extra.offset, record, root_end_));
         }
         if (!record) {
             if (last) out_.Suppressed(std::exchange(extras_dropped_, 0));
             out_.End();
         }
         extras_.erase(extras_.begin(), extras_.begin() + static_cast<std::ptrdiff_t>(n));
-    }
-
-    Cause ExtraBlame(const Extra& extra, const XmlRecord* record) const {
-        if (record) {
-            Cause cause = Cause::none;
-            for (const Problem& p : record->problems)
-                if (p.at.offset <= extra.offset) cause = p.cause;
-            return cause;
-        }
-        if (root_end_ && extra.offset > *root_end_) return Cause::after_root;
-        return Cause::none;
     }
 
     struct Piece {

@@ -12,10 +12,11 @@
 #include <vector>
 
 #include "xml/content.h"
-#include "xml/findings.h"
+#include "xml/diagnose.h"
 #include "xml/layout.h"
 #include "xml/limits.h"
 #include "xml/roles.h"
+#include "xml/show.h"
 
 namespace zelreport::xml {
 
@@ -128,7 +129,7 @@ private:
     }
 
     void NoteEncoding() {
-        encoded_ = true;
+        document_.encoded = true;
         tracker_.SetDocumentProblem(Cause::encoding);
     }
 
@@ -137,11 +138,11 @@ private:
     // not matter and every record reads differently because of it.
     void NoteWideEncoding(const char* data) {
         auto b0 = static_cast<unsigned char>(data[0]), b1 = static_cast<unsigned char>(data[1]);
-        wide_ = (b0 == 0xFE && b1 == 0xFF) || (b0 == 0xFF && b1 == 0xFE) || b0 == 0 || b1 == 0;
-        if (wide_) NoteEncoding();
+        document_.wide = (b0 == 0xFE && b1 == 0xFF) || (b0 == 0xFF && b1 == 0xFE) || b0 == 0 || b1 == 0;
+        if (document_.wide) NoteEncoding();
     }
 
-    bool tracking() const { return options_.track_layout && !wide_; }
+    bool tracking() const { return options_.track_layout && !document_.wide; }
 
     // Whether a tag holds its name alone: "<name>", "<name/>", "</name>".
     bool IsPlain(std::string_view name, std::size_t around) const {
@@ -273,28 +274,14 @@ private:
         }
     }
 
-    // A field given here, with what in its layout zelreport may misread:
-    // a content no layout carries, else a problem noted inside the element,
-    // else `hazard` of its content, else the nearest problem before it that
-    // loses lines or cuts names, else the document's encoding.
+    // A field given here, with what in its layout zelreport may misread.
     Source Given(const Open& open, Cause hazard) const {
         Source source{true, record_->index, open.at, {}};
         if (!options_.track_layout) return source;
-        const std::vector<Problem>& problems = record_->problems;
-        if (wide_ || (hazard != Cause::none && Describe(hazard).mend == Mend::no)) {
-            source.blame = {wide_ ? Cause::see_encoding : hazard, open.at};
-        } else if (open.first_problem < problems.size()) {
-            source.blame = problems[open.first_problem];
-        } else if (hazard != Cause::none) {
-            source.blame = {hazard, open.at};
-        } else {
-            for (std::size_t i = open.first_problem; i-- > 0;)
-                if (LosesLines(problems[i].cause) || problems[i].cause == Cause::long_name) {
-                    source.blame = problems[i];
-                    break;
-                }
-            if (source.blame.cause == Cause::none && encoded_) source.blame = {Cause::see_encoding, open.at};
-        }
+        std::span<const Problem> problems = record_->problems;
+        source.blame = BlameElement(
+            {open.at, problems.first(open.first_problem), problems.subspan(open.first_problem), hazard},
+            document_);
         return source;
     }
 
@@ -338,7 +325,8 @@ private:
             record_->source[i] = number_sources_[i];
         }
         if (options_.track_layout) {
-            record_->end_blame = EndBlame();
+            record_->end_blame =
+                BlameRecordEnd(record_->problems, tracker_.RecordCloseIsRead(), record_->end, document_);
             tracker_.SetRecord(nullptr);
         }
         sink_.OnRecord(record_);
@@ -361,20 +349,6 @@ private:
         record_->problems.clear();
     }
 
-    // Why zelreport may not see the record's end: lost lines first, then
-    // a closing not on three lines, then markup read as names.
-    Problem EndBlame() const {
-        if (wide_) return {Cause::see_encoding, record_->end};
-        const std::vector<Problem>& problems = record_->problems;
-        for (const Problem& p : problems)
-            if (LosesLines(p.cause)) return p;
-        if (!tracker_.RecordCloseIsRead()) return {Cause::wrapper, record_->end};
-        for (const Problem& p : problems)
-            if (MisreadsNames(p.cause)) return p;
-        if (encoded_) return {Cause::see_encoding, record_->end};
-        return {};
-    }
-
     RecordSink& sink_;
     const ReaderOptions options_;
     XML_Parser parser_;
@@ -391,8 +365,7 @@ private:
     bool leading_space_ = false;
     bool too_long_ = false;
     bool failed_ = false;
-    bool encoded_ = false;  // not in UTF-8
-    bool wide_ = false;     // in UTF-16
+    DocumentFacts document_;
     Trouble trouble_;
     std::uint64_t fed_ = 0;
 };

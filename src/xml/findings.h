@@ -12,6 +12,7 @@
 
 #include "xml/io.h"
 #include "xml/record.h"
+#include "xml/show.h"
 
 namespace zelreport::xml {
 
@@ -63,10 +64,5 @@ private:
     bool anything_ = false;
     bool encoding_told_ = false;
 };
-
-// How values look in a finding.
-std::string ShowText(const std::string* text, std::uint64_t size);
-std::string ShowNumber(std::int64_t value);
-std::string ShowFloat(float value);
 
 }  // namespace zelreport::xml

@@ -13,9 +13,9 @@
 #include "reader/threads.h"
 #include "xml/content.h"
 #include "xml/document_reader.h"
-#include "xml/findings.h"
 #include "xml/limits.h"
 #include "xml/queue.h"
+#include "xml/show.h"
 #include "xml/values_writer.h"
 
 namespace zelreport::xml {
