@@ -6,7 +6,7 @@
 BENCH_RUNS ?= 5
 BENCH_DOCS := grid many huge ints declared token-float token-int
 
-.PHONY: bench bench-quick bench-companions
+.PHONY: bench bench-quick bench-companions bench-companions-quick
 
 # Documents are written once per size and kept in the build tree.
 $(BUILD)/bench/docs-%/.done: bench/generate.cpp bench/documents.h | build
@@ -23,3 +23,6 @@ bench-quick: build $(BUILD)/bench/docs-10/.done
 # zelcheck and zelfmt against zelreport on the same documents.
 bench-companions: build $(BUILD)/bench/docs-1/.done
 	$(BUILD)/bench/zelcompanions $(BUILD)/zelreport $(BUILD)/zelcheck $(BUILD)/zelfmt $(BUILD)/bench/zelexpat 1 $(BENCH_RUNS) $(BUILD)/bench/docs-1
+
+bench-companions-quick: build $(BUILD)/bench/docs-10/.done
+	$(BUILD)/bench/zelcompanions $(BUILD)/zelreport $(BUILD)/zelcheck $(BUILD)/zelfmt $(BUILD)/bench/zelexpat 10 $(BENCH_RUNS) $(BUILD)/bench/docs-10

@@ -39,7 +39,7 @@ struct Rec {
 
 struct Style {
     bool one_line, crlf, tabs, cdata, entities, comments, attributes, minus_lines, datyp_after, no_wrapper,
-        twos_complement, int_blanks;
+        twos_complement, int_blanks, empty_texts, utf16;
     int spaces;
 };
 
@@ -82,8 +82,9 @@ public:
         return records;
     }
     Style PickStyle() {
-        return {Chance(20), Chance(20), Chance(20), Chance(20), Chance(30), Chance(20),  Chance(20),
-                Chance(20), Chance(20), Chance(20), Chance(30), Chance(20), Below(3) * 2};
+        return {Chance(20), Chance(20), Chance(20), Chance(20), Chance(30),
+                Chance(20), Chance(20), Chance(20), Chance(20), Chance(20),
+                Chance(30), Chance(20), Chance(20), Chance(10), Below(3) * 2};
     }
 
 private:
@@ -121,6 +122,10 @@ std::string Write(const std::vector<Rec>& records, const Style& style, Generator
         for (std::size_t i = 0; i < kFieldCount; ++i) {
             std::string content;
             if (r.text[i]) content = Escape(*r.text[i], style, g);
+            // An empty text means what an absent one does to zelreport.
+            if (!r.text[i] && kFields[i].kind == FieldKind::text && style.empty_texts && g.Chance(30))
+                doc += Cat(indent(2), "<", kFields[i].name,
+                           g.Chance(50) ? "/>" : "></" + std::string(kFields[i].name) + ">", eol);
             if (r.number[i]) {
                 std::int64_t v = *r.number[i];
                 if (style.twos_complement && v < 0) v += std::int64_t{1} << 32;
@@ -139,7 +144,16 @@ std::string Write(const std::vector<Rec>& records, const Style& style, Generator
             doc += Cat(indent(2), "<zeldata>", eol, inside, datyp, indent(2), "</zeldata>", eol);
         doc += Cat(indent(1), "</zelrecord>", eol);
     }
-    return Cat(doc, "</orv-standard-file>", eol);
+    doc += Cat("</orv-standard-file>", eol);
+    if (!style.utf16) return doc;
+    // The same text in UTF-16LE, with its byte order mark (the texts and
+    // values written are ASCII).
+    std::string wide = "\xFF\xFE";
+    for (char c : Cat("<?xml version=\"1.0\" encoding=\"UTF-16\"?>", eol, doc.substr(doc.find('<', 1)))) {
+        wide += c;
+        wide += '\0';
+    }
+    return wide;
 }
 
 // The reports of the record set, from the library's own conversions.
@@ -227,6 +241,21 @@ TEST(Properties, HoldForRandomRecordSetsInManyStyles) {
         ASSERT_FALSE(check.trouble) << check.message;
         if (check.errors == 0) {
             EXPECT_EQ(Reports(d), expected) << findings;
+        }
+        // Broken inside its last record, the document keeps the findings of
+        // the records before, then stops with the trouble.
+        std::size_t last = d.rfind("<zelrecord>");
+        if (last == std::string::npos || d[1] == '\0') continue;
+        std::string broken = d, before_findings;
+        broken.insert(last + std::string_view("<zelrecord>").size(), "<ni>1</nj>");
+        check = InMemory(Check, broken, before_findings);
+        EXPECT_TRUE(check.trouble);
+        std::string kept = Cat(": record ", std::to_string(records.size()), " (");
+        for (std::size_t at = 0, end; (end = findings.find('\n', at)) != std::string::npos; at = end + 1) {
+            std::string line = findings.substr(at, end - at + 1);
+            if (line.find(": record ") != std::string::npos && line.find(kept) == std::string::npos) {
+                EXPECT_NE(before_findings.find(line), std::string::npos) << line;
+            }
         }
     }
 }
