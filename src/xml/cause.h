@@ -80,6 +80,10 @@ enum class Mend : std::uint8_t { no, zelfmt };
       "write the document in UTF-8", Mend::zelfmt)                                                       \
     X(see_encoding, "the document's encoding (see the finding at its first line)",                       \
       "write the document in UTF-8", Mend::zelfmt)                                                       \
+    X(empty_name,                                                                                        \
+      "an empty line after an integer element's line (zelreport reads its line break as an "             \
+      "empty name and prints \"ParseConfigFile(), found name is empty\" among the reports)",             \
+      "remove the empty line", Mend::zelfmt)                                                             \
     X(generic, "a layout that zelreport reads differently", "", Mend::zelfmt)
 
 enum class Cause : std::uint8_t {

@@ -153,7 +153,11 @@ bool CompareValues(const XmlRecord& record, const RecordView& reported, bool pre
     return true;
 }
 
+// The record's warnings: its count of values, and the empty names
+// zelreport complains of among the reports.
 void WarnValueCount(const XmlRecord& record, std::uint64_t count, FindingWriter& out) {
+    for (const Problem& p : record.empty_names)
+        out.Warning(p.at, "zelreport prints a message among the reports here", p.cause);
     if (!record.has_values) return;
     auto declared = static_cast<std::int64_t>(DeclaredCount(record));
     if (static_cast<std::int64_t>(count) == declared) return;

@@ -314,7 +314,7 @@ private:
         ClearRecord();
         record_->index = ++records_;
         record_->start = Here();
-        if (options_.track_layout) tracker_.SetRecord(&record_->problems);
+        if (options_.track_layout) tracker_.SetRecord(record_.get());
     }
 
     void EndRecord() {
@@ -347,6 +347,7 @@ private:
         record_->values_source = Source{};
         record_->end_blame = Problem{};
         record_->problems.clear();
+        record_->empty_names.clear();
     }
 
     RecordSink& sink_;

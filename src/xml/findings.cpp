@@ -17,8 +17,8 @@ void FindingWriter::Error(Position at, std::string_view what, Cause cause) {
     findings_.push_back({at, true, cause == Cause::none ? Cause::generic : cause, std::string(what)});
 }
 
-void FindingWriter::Warning(Position at, std::string_view what) {
-    findings_.push_back({at, false, Cause::none, std::string(what)});
+void FindingWriter::Warning(Position at, std::string_view what, Cause cause) {
+    findings_.push_back({at, false, cause, std::string(what)});
 }
 
 void FindingWriter::Suppressed(std::uint64_t count) {

@@ -28,7 +28,7 @@ public:
     // empty between records); `record`: the group is one of the XML's.
     void Begin(std::string group, bool record);
     void Error(Position at, std::string_view what, Cause cause);
-    void Warning(Position at, std::string_view what);
+    void Warning(Position at, std::string_view what, Cause cause = Cause::none);
     // Errors known only by their number, counted with the generic cause.
     void Suppressed(std::uint64_t count);
     void End();

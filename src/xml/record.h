@@ -54,8 +54,10 @@ struct XmlRecord {
     bool datyp_after_values = false;
     // Why zelreport may not see the record's end (none: no reason found).
     Problem end_blame;
-    // Layout problems in document order (zelcheck only).
+    // Layout problems in document order, and the places where zelreport
+    // reads an empty name and says so (zelcheck only).
     std::vector<Problem> problems;
+    std::vector<Problem> empty_names;
 };
 
 }  // namespace zelreport::xml
