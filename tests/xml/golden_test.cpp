@@ -84,6 +84,13 @@ TEST_P(Golden, MatchesItsExpectation) {
         Ran ran = Shell(dir, ZELFMT_BIN " " + name);
         EXPECT_EQ(ran.err, expected);
         EXPECT_EQ(ran.status, 2);
+        // What zelfmt refuses, zelcheck names with the same words.
+        std::size_t cause = expected.find("; cause: ");
+        if (theme == "refuse") {
+            ASSERT_NE(cause, std::string::npos);
+            std::string words = expected.substr(cause, expected.size() - cause - 1);
+            EXPECT_NE(Shell(dir, ZELCHECK_BIN " " + name).out.find(words), std::string::npos) << words;
+        }
     }
 }
 
