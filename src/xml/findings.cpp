@@ -34,6 +34,9 @@ void FindingWriter::End() {
     std::stable_sort(findings_.begin(), findings_.end(), [](const Finding& a, const Finding& b) {
         return a.at.line != b.at.line ? a.at.line < b.at.line : a.at.column < b.at.column;
     });
+    bool see_encoding = std::any_of(findings_.begin(), findings_.end(),
+                                    [](const Finding& f) { return f.cause == Cause::see_encoding; });
+    if (see_encoding && !encoding_told_) DocumentEncoding();
     // Each cause (the warnings as one) counts this group once, shown or not.
     std::vector<bool> seen(tallies_.size()), shown(tallies_.size());
     for (const Finding& finding : findings_) {
@@ -78,7 +81,6 @@ void FindingWriter::DocumentEncoding() {
 }
 
 void FindingWriter::Line(const Finding& finding) {
-    if (finding.cause == Cause::see_encoding && !encoding_told_) DocumentEncoding();
     const Position& at = finding.at;
     std::string& out = out_.buffer();
     out += file_;
