@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -48,9 +49,9 @@ enum Status { kClean = 0, kFindings = 1, kTrouble = zelreport::xml::kTroubleStat
 
 constexpr zelreport::xml::Program kProgram{"zelcheck", kUsage, true};
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// The program; main makes memory running out anywhere in it trouble
+// (status 2), never an abort.
+int Run(int argc, char** argv) {
     // A closed reader of the findings is a write error, not a signal.
     std::signal(SIGPIPE, SIG_IGN);
     zelreport::xml::Options options;
@@ -79,4 +80,15 @@ int main(int argc, char** argv) {
         }
     }
     return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return Run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        zelreport::xml::Complain("zelcheck: out of memory");
+        return zelreport::xml::kTroubleStatus;
+    }
 }

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -47,9 +48,9 @@ constexpr int kTrouble = zelreport::xml::kTroubleStatus;
 
 constexpr zelreport::xml::Program kProgram{"zelfmt", kUsage};
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// The program; main makes memory running out anywhere in it trouble
+// (status 2), never an abort.
+int Run(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     zelreport::xml::Options options;
     if (std::optional<int> status = zelreport::xml::ParseCommandLine(argc, argv, kProgram, options))
@@ -75,4 +76,15 @@ int main(int argc, char** argv) {
     if (result.outcome == zelreport::xml::FormatResult::written) return 0;
     zelreport::xml::Complain(result.message);
     return kTrouble;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return Run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        zelreport::xml::Complain("zelfmt: out of memory");
+        return zelreport::xml::kTroubleStatus;
+    }
 }

@@ -32,7 +32,8 @@ constexpr std::size_t kChunksAhead = 4;
 // more are only counted.
 constexpr std::size_t kMaxWaitingExtras = 64;
 
-// Parses the document on a thread of its own.
+// Parses the document: ahead on a thread of its own, or block by block
+// when the reading side asks.
 class XmlSide final : public RecordSink {
 public:
     XmlSide(ReadFn read, BoundedQueue<Chunk>& queue, Pool<char[]>& blocks, Pool<XmlRecord>& records)
@@ -244,9 +245,9 @@ CheckResult CheckDocument(std::string_view name, ReadFn read, Output& findings, 
     Pool<char[]> blocks([] { return std::make_unique_for_overwrite<char[]>(kBlockSize); });
     Pool<XmlRecord> records([] { return std::make_unique<XmlRecord>(); });
     FindingWriter writer(std::string(name), findings, all);
-    XmlSide xml(std::move(read), queue, blocks, records);
     std::optional<Trouble> trouble;
-    {
+    try {
+        XmlSide xml(std::move(read), queue, blocks, records);
         // Without a second thread the same parse runs between the readings
         // of zelreport's side: the same findings, on one core.
         StartedThread parser = TryStartThread([&xml] { xml.Run(); });
@@ -256,11 +257,9 @@ CheckResult CheckDocument(std::string_view name, ReadFn read, Output& findings, 
             next = [&queue] { return queue.Pop(); };
         else
             next = [&xml] { return xml.Next(); };
-        try {
-            trouble = CompareReadings(next, blocks, records, writer);
-        } catch (const std::bad_alloc&) {
-            trouble = Trouble{{}, "out of memory"};
-        }
+        trouble = CompareReadings(next, blocks, records, writer);
+    } catch (const std::bad_alloc&) {
+        trouble = Trouble{{}, "out of memory"};
     }
     writer.Finish(!trouble);
     findings.Flush();
