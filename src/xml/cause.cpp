@@ -9,7 +9,7 @@ namespace {
 
 static_assert(kNameLimit == 200 && kTextLimit == 8192000, "the causes name these limits");
 
-constexpr CauseText kCauses[] = {
+constexpr CauseText kCauses[kCauseCount] = {
 #define ZELXML_CAUSE_TEXT(id, what, fix, mend) {what, fix, mend},
     ZELXML_CAUSES(ZELXML_CAUSE_TEXT)
 #undef ZELXML_CAUSE_TEXT

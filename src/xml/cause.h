@@ -3,6 +3,7 @@
 // causes zelcheck names and zelfmt refuses, each worded once, here.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -91,6 +92,9 @@ enum class Cause : std::uint8_t {
     ZELXML_CAUSES(ZELXML_CAUSE_ID)
 #undef ZELXML_CAUSE_ID
 };
+
+// The rows of the table; `generic` is the last.
+inline constexpr std::size_t kCauseCount = static_cast<std::size_t>(Cause::generic) + 1;
 
 struct CauseText {
     std::string_view what;

@@ -59,7 +59,7 @@ private:
     std::string group_;
     bool record_ = false;
     std::vector<Finding> findings_;  // the group's
-    std::vector<Tally> tallies_ = std::vector<Tally>(static_cast<std::size_t>(Cause::generic) + 1);
+    std::vector<Tally> tallies_ = std::vector<Tally>(kCauseCount);
     std::uint64_t errors_ = 0, records_ = 0, misread_ = 0;
     bool anything_ = false;
     bool encoding_told_ = false;

@@ -15,7 +15,7 @@ namespace {
 using namespace zelreport::xml;
 
 TEST(Causes, RunZelfmtIsAdvisedExactlyWhereZelfmtMends) {
-    for (int c = 1; c <= static_cast<int>(Cause::generic); ++c) {
+    for (std::size_t c = 1; c < kCauseCount; ++c) {
         auto cause = static_cast<Cause>(c);
         std::string words = CauseAndFix(cause);
         EXPECT_EQ(words.ends_with("run zelfmt"), Describe(cause).mend == Mend::zelfmt) << words;
