@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
-#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -49,8 +48,7 @@ enum Status { kClean = 0, kFindings = 1, kTrouble = zelreport::xml::kTroubleStat
 
 constexpr zelreport::xml::Program kProgram{"zelcheck", kUsage, true};
 
-// The program; main makes memory running out anywhere in it trouble
-// (status 2), never an abort.
+// The program, run by main under RunGuarded.
 int Run(int argc, char** argv) {
     // A closed reader of the findings is a write error, not a signal.
     std::signal(SIGPIPE, SIG_IGN);
@@ -85,10 +83,5 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    try {
-        return Run(argc, argv);
-    } catch (const std::bad_alloc&) {
-        zelreport::xml::Complain("zelcheck: out of memory");
-        return zelreport::xml::kTroubleStatus;
-    }
+    return zelreport::xml::RunGuarded(kProgram, Run, argc, argv);
 }

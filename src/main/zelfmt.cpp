@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
-#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -48,8 +47,7 @@ constexpr int kTrouble = zelreport::xml::kTroubleStatus;
 
 constexpr zelreport::xml::Program kProgram{"zelfmt", kUsage};
 
-// The program; main makes memory running out anywhere in it trouble
-// (status 2), never an abort.
+// The program, run by main under RunGuarded.
 int Run(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     zelreport::xml::Options options;
@@ -81,10 +79,5 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    try {
-        return Run(argc, argv);
-    } catch (const std::bad_alloc&) {
-        zelreport::xml::Complain("zelfmt: out of memory");
-        return zelreport::xml::kTroubleStatus;
-    }
+    return zelreport::xml::RunGuarded(kProgram, Run, argc, argv);
 }

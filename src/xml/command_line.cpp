@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "reader/write_all.h"
@@ -45,6 +46,15 @@ std::optional<int> ParseCommandLine(int argc, char** argv, const Program& progra
     }
     if (options.files.empty()) options.files.emplace_back("-");
     return std::nullopt;
+}
+
+int RunGuarded(const Program& program, int (*run)(int, char**), int argc, char** argv) {
+    try {
+        return run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        Complain(std::string(program.name) + ": out of memory");
+        return kTroubleStatus;
+    }
 }
 
 void Complain(std::string_view line) {

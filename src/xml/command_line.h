@@ -31,6 +31,10 @@ struct Options {
 // (a message and kTroubleStatus).
 std::optional<int> ParseCommandLine(int argc, char** argv, const Program& program, Options& options);
 
+// Runs the program `run`: memory running out anywhere in it is trouble
+// ("PROGRAM: out of memory", kTroubleStatus), never an abort.
+int RunGuarded(const Program& program, int (*run)(int, char**), int argc, char** argv);
+
 // Writes `line` and a line feed to standard error.
 void Complain(std::string_view line);
 
