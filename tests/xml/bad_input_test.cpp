@@ -115,16 +115,19 @@ TEST(Companions, LongTextIsNamedNotHeld) {
 }
 
 // A host that refuses a second thread: the parse runs on the calling
-// thread, with the same findings, output and status, over many input
-// blocks of value runs and records with a line zelreport skips. (The runs
-// stay under the length where zelreport's own reader splits them.)
+// thread, and zelreport's reader converts its long runs of values alone,
+// with the same findings, output and status. Each values text is about
+// 120 KB, well past the length where zelreport hands half of a run to a
+// thread of its own; some records have a line zelreport skips.
 TEST(Companions, SameOutputWhenTheHostRefusesAThread) {
+    constexpr int kRecords = 40, kValues = 20000;
     std::string document = "<orv-standard-file>\n";
-    for (int i = 0; i < 150; ++i) {
+    for (int i = 0; i < kRecords; ++i) {
         document += "<zelrecord>\n<nomvar>R" + std::to_string(i) + "</nomvar>\n";
         if (i % 9 == 4) document += "  <ip1>5</ip1>\n";
-        document += "<ni>4000</ni>\n<nj>1</nj>\n<nk>1</nk>\n<datyp>1</datyp>\n<zeldata>\n<values>";
-        for (int v = 0; v < 4000; ++v) document += std::to_string((v * 37 + i) % 1000) + ".5 ";
+        document += "<ni>" + std::to_string(kValues) +
+                    "</ni>\n<nj>1</nj>\n<nk>1</nk>\n<datyp>1</datyp>\n<zeldata>\n<values>";
+        for (int v = 0; v < kValues; ++v) document += std::to_string((v * 37 + i) % 1000) + ".5 ";
         document += "</values>\n</zeldata>\n</zelrecord>\n";
     }
     document += "</orv-standard-file>\n";
