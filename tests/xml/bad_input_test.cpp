@@ -2,9 +2,7 @@
 // zelcheck and zelfmt on input they cannot use: a message naming the
 // place and status 2, never a crash; and memory that stays with the
 // largest record however many records zelreport misses.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -153,27 +151,10 @@ TEST(Companions, NonBlockingStandardOutputIsWaitedOn) {
     document += "</orv-standard-file>\n";
     std::string path = testing::TempDir() + "companions-nonblocking.xml";
     { std::ofstream(path) << document; }
-    int out[2];
-    ASSERT_EQ(pipe(out), 0);
-    fcntl(out[1], F_SETFL, O_NONBLOCK);
-    pid_t pid = fork();
-    if (pid == 0) {
-        dup2(out[1], 1);
-        close(out[0]), close(out[1]);
-        execl(ZELFMT_BIN, ZELFMT_BIN, path.c_str(), nullptr);
-        _exit(127);
-    }
-    close(out[1]);
-    usleep(200 * 1000);  // let it fill the pipe first
-    std::string written;
-    char buffer[4096];
-    for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;) written.append(buffer, n);
-    close(out[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    EXPECT_GT(written.size(), std::size_t{200'000});
-    EXPECT_TRUE(written.ends_with("</zelrecord>\n</orv-standard-file>\n"));
+    auto run = zeltest::RunIntoNonBlockingPipe(ZELFMT_BIN, path, "/dev/null", STDOUT_FILENO);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_GT(run.out.size(), std::size_t{200'000});
+    EXPECT_TRUE(run.out.ends_with("</zelrecord>\n</orv-standard-file>\n"));
 }
 
 }  // namespace
