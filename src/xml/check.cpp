@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "reader/observed_run.h"
 #include "reader/threads.h"
 #include "xml/compare.h"
 #include "xml/diagnose.h"
@@ -115,14 +116,14 @@ public:
         while (!pending_.empty() && ReportPlace(*pending_.front()) <= feeder_.consumed()) Settle(nullptr);
     }
 
-    void OnReport(const RecordView& view) {
+    void OnReport(const RecordView& view, const ValuesOrigin& origin) {
         Take();
         const Feeder::Piece& piece = feeder_.piece();
         bool trigger = piece.trigger != kNoTrigger;
         std::uint64_t place = trigger ? piece.trigger : piece.start;
         while (!pending_.empty() && ClosingNamePlace(*pending_.front()) < place) Settle(nullptr);
         if (trigger && !pending_.empty() && ClosingNamePlace(*pending_.front()) == place)
-            return Settle(&view);
+            return Settle(&view, origin);
         if (extras_.size() < kMaxWaitingExtras) {
             Position at = trigger ? feeder_.TagPosition(place) : feeder_.PositionOf(place);
             extras_.push_back({place, at, view.nomvar ? std::optional(*view.nomvar) : std::nullopt});
@@ -160,13 +161,13 @@ private:
 
     // Settles the first pending record, with zelreport's report of it or
     // without one.
-    void Settle(const RecordView* reported) {
+    void Settle(const RecordView* reported, const ValuesOrigin& origin = {}) {
         XmlRecord& record = *pending_.front();
         EmitExtras(record.start.offset, nullptr);
         out_.Begin(RecordGroup(record), true);
         EmitExtras(ClosingNamePlace(record), &record);
         if (reported) {
-            CompareRecord(record, *reported, previous_reported_, out_);
+            CompareRecord(record, *reported, origin, previous_reported_, out_);
         } else {
             bool stopped_before = stopped_at_ && ReportPlace(record) > stop_offset_;
             ReportMissing(record, BlameUnreported(record, stopped_before ? stopped_at_ : std::nullopt), out_);
@@ -219,7 +220,9 @@ std::optional<Trouble> CompareReadings(const ChunkSource& next, Pool<char[]>& bl
     Feeder feeder(next, blocks);
     Matcher matcher(feeder, records, out);
     Handlers handlers;
-    handlers.on_record = [&matcher](const RecordView& view) { matcher.OnReport(view); };
+    RecordObserver observer = [&matcher](const RecordView& view, const ValuesOrigin& origin) {
+        matcher.OnReport(view, origin);
+    };
     auto read = [&](char* buffer, std::size_t capacity) -> long {
         for (;;) {
             matcher.SettleConsumed();
@@ -227,7 +230,7 @@ std::optional<Trouble> CompareReadings(const ChunkSource& next, Pool<char[]>& bl
             if (!feeder.Next(matcher.incoming())) return 0;
         }
     };
-    Result result = run_reader(read, handlers);
+    Result result = run_reader_observed(read, handlers, &observer);
     if (result.status == Status::out_of_memory) return Trouble{{}, "out of memory"};
     // zelreport stops at a root closing tag; whatever it left unread still
     // goes through the XML reading.

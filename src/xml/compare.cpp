@@ -106,9 +106,18 @@ EntryComparison CompareEntries(const ValuesText& values, std::span<const T> repo
     return c;
 }
 
+// Whether zelreport read its array of `kind` plainly from the very bytes
+// that are the values element's character data: the same tokens, so the
+// same numbers, with no need to convert them again.
+bool ReadFromTheSameBytes(const XmlRecord& record, const ValuesOrigin& origin, DataKind kind) {
+    const RawText& raw = record.values_raw;
+    return origin.plain && raw.exact && origin.kind == kind && origin.tag_end == raw.tag_end &&
+           origin.text_end == raw.text_end;
+}
+
 // Compares the values; returns whether they differ, with their count.
-bool CompareValues(const XmlRecord& record, const RecordView& reported, bool previous_reported,
-                   std::uint64_t& count, Problem& blame, FindingWriter& out) {
+bool CompareValues(const XmlRecord& record, const RecordView& reported, const ValuesOrigin& origin,
+                   bool previous_reported, std::uint64_t& count, Problem& blame, FindingWriter& out) {
     DataKind kind = data_kind(Datyp(record));
     bool floats = record.has_values && kind == DataKind::floats;
     bool ints = record.has_values && kind == DataKind::ints;
@@ -123,6 +132,10 @@ bool CompareValues(const XmlRecord& record, const RecordView& reported, bool pre
         out.Error(Where(blame, at),
                   "values: zelreport keeps " + ShowArrays(reported) + ", the XML has " + meant, blame.cause);
         return true;
+    }
+    if ((floats || ints) && ReadFromTheSameBytes(record, origin, kind)) {
+        count = floats ? reported.floatdata.size() : reported.intdata.size();
+        return false;
     }
     EntryComparison c;
     std::uint64_t reported_count = 0;
@@ -175,8 +188,8 @@ std::string RecordGroup(const XmlRecord& record) {
            ShowNumber(static_cast<std::int64_t>(record.start.line)) + ")";
 }
 
-void CompareRecord(const XmlRecord& record, const RecordView& reported, bool previous_reported,
-                   FindingWriter& out) {
+void CompareRecord(const XmlRecord& record, const RecordView& reported, const ValuesOrigin& origin,
+                   bool previous_reported, FindingWriter& out) {
     // The fields in the report's order; the first that shapes the
     // statistics and differs explains them when the values agree.
     Problem shape_blame;
@@ -195,7 +208,7 @@ void CompareRecord(const XmlRecord& record, const RecordView& reported, bool pre
 #undef ZELXML_COMPARE_INT
     std::uint64_t count = 0;
     Problem values_blame;
-    bool values_differ = CompareValues(record, reported, previous_reported, count, values_blame, out);
+    bool values_differ = CompareValues(record, reported, origin, previous_reported, count, values_blame, out);
     if (values_differ || !shape_same) {
         ConvertedValues converted = ConvertValues(record, StatisticsEntries(record));
         std::string reported_stats = ShowStatistics(reported);

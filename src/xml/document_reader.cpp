@@ -96,9 +96,13 @@ public:
     const Trouble& trouble() const { return trouble_; }
 
     Position Here() const override {
+        return {Offset(), XML_GetCurrentLineNumber(parser_), XML_GetCurrentColumnNumber(parser_) + 1};
+    }
+
+    // Here's offset alone, without the cost of counting lines.
+    std::uint64_t Offset() const {
         XML_Index offset = XML_GetCurrentByteIndex(parser_);
-        return {offset < 0 ? fed_ : static_cast<std::uint64_t>(offset), XML_GetCurrentLineNumber(parser_),
-                XML_GetCurrentColumnNumber(parser_) + 1};
+        return offset < 0 ? fed_ : static_cast<std::uint64_t>(offset);
     }
 
 private:
@@ -197,6 +201,9 @@ private:
         if (role == Role::values) {
             record_->values.clear();
             record_->has_values = true;
+            std::uint64_t tag_end =
+                Offset() + static_cast<std::uint64_t>(XML_GetCurrentByteCount(parser_)) - 1;
+            record_->values_raw = {tag_end, tag_end + 1, true};
         }
         stack_.push_back(open);
     }
@@ -221,7 +228,7 @@ private:
                 return EndInteger(open);
             case Role::values:
                 record_->values_source = Given(open, Cause::none);
-                return;
+                return EndRawText(record_->values_raw);
             case Role::record:
                 return EndRecord();
             case Role::root:
@@ -234,12 +241,34 @@ private:
     void OnText(const char* text, std::size_t size) {
         if (failed_) return;
         Role role = stack_.back().role;
-        if (role == Role::values) record_->values.append(text, size);
+        if (role == Role::values) {
+            record_->values.append(text, size);
+            NoteRawText(record_->values_raw, text, size);
+        }
         if (role == Role::text) AppendText(text, size);
         if (role == Role::integer) AppendInteger(text, size);
         if (tracking())
             tracker_.OnText(text, size, static_cast<std::size_t>(XML_GetCurrentByteCount(parser_)),
                             ContentOf(role));
+    }
+
+    // The text stays exact while each piece is the input's next bytes as
+    // they are. A carriage return alone comes as a line feed of the same
+    // length: its byte in the input tells.
+    void NoteRawText(RawText& raw, const char* text, std::size_t size) const {
+        if (!raw.exact) return;
+        bool next = Offset() == raw.text_end && XML_GetCurrentByteCount(parser_) == static_cast<int>(size);
+        if (next && size == 1 && text[0] == '\n') {
+            int offset = 0, held = 0;
+            const char* context = XML_GetInputContext(parser_, &offset, &held);
+            next = context && offset < held && context[offset] == '\n';
+        }
+        raw.exact = next;
+        raw.text_end += size;
+    }
+    // ... and ends where its closing tag begins.
+    void EndRawText(RawText& raw) const {
+        raw.exact = raw.exact && XML_GetCurrentByteCount(parser_) > 0 && Offset() == raw.text_end;
     }
 
     void OnMarkup(bool cdata) {
@@ -345,6 +374,7 @@ private:
         record_->has_values = record_->datyp_after_values = false;
         record_->values.clear();
         record_->values_source = Source{};
+        record_->values_raw = RawText{};
         record_->end_blame = Problem{};
         record_->problems.clear();
         record_->empty_names.clear();

@@ -36,6 +36,15 @@ struct Source {
     Problem blame;
 };
 
+// Where an element's character data lies in the input, when it is those
+// bytes exactly: no reference, section, comment, child or line end that
+// the XML reading rewrote or left out.
+struct RawText {
+    std::uint64_t tag_end = 0;   // offset of the opening tag's ">"
+    std::uint64_t text_end = 0;  // offset of the closing tag's "<"
+    bool exact = false;
+};
+
 struct XmlRecord {
     std::uint64_t index = 0;  // from 1, in document order
     Position start;           // <zelrecord>
@@ -51,6 +60,7 @@ struct XmlRecord {
     bool has_values = false;
     ValuesText values;
     Source values_source;
+    RawText values_raw;
     bool datyp_after_values = false;
     // Why zelreport may not see the record's end (none: no reason found).
     Problem end_blame;

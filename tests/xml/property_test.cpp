@@ -260,4 +260,32 @@ TEST(Properties, HoldForRandomRecordSetsInManyStyles) {
     }
 }
 
+// zelcheck takes zelreport's values as right, unconverted, only where
+// zelreport read plainly the very bytes of the XML text; every other
+// layout is compared value by value and a difference found.
+TEST(Properties, ValuesReadDifferentlyAreFoundWhateverTheLayout) {
+    const struct {
+        const char* values;
+        bool misread;
+    } cases[] = {
+        {"<values>1 2 3</values>", false},           {"<values>1\t2\t3 </values>", false},
+        {"<values>1\n 2\n 3\n</values>", false},     {"<values>\n1 2 3</values>", false},
+        {"<values>1 2 3<!-- x --></values>", false},  // not the same bytes, the same values
+        {"<values>1\n-2 3</values>", true},           // "1-2" reads as 1
+        {"<values>1\r2 3</values>", true},            // the text ends at the carriage return
+        {"<values>1\r\n 2 3</values>", false},        // a CRLF that a blank continues separates
+        {"<values>1&#32;2 3</values>", true},        {"<values><![CDATA[1 2 3]]></values>", true},
+        {"<values>1 2 <!-- x -->3</values>", true},
+    };
+    for (const auto& c : cases) {
+        std::string document = Cat("<orv-standard-file>\n<zelrecord>\n<ni>3</ni>\n<nj>1</nj>\n<nk>1</nk>\n",
+                                   "<datyp>1</datyp>\n<zeldata>\n", c.values,
+                                   "\n</zeldata>\n</zelrecord>\n</orv-standard-file>\n"),
+                    findings;
+        CheckResult check = InMemory(Check, document, findings);
+        EXPECT_FALSE(check.trouble) << check.message;
+        EXPECT_EQ(check.errors > 0, c.misread) << c.values << "\n" << findings;
+    }
+}
+
 }  // namespace
