@@ -201,9 +201,10 @@ private:
         if (role == Role::values) {
             record_->values.clear();
             record_->has_values = true;
+            // Only zelcheck compares the text with zelreport's reading.
             std::uint64_t tag_end =
                 Offset() + static_cast<std::uint64_t>(XML_GetCurrentByteCount(parser_)) - 1;
-            record_->values_raw = {tag_end, tag_end + 1, true};
+            record_->values_raw = {tag_end, tag_end + 1, options_.track_layout};
         }
         stack_.push_back(open);
     }
