@@ -95,6 +95,13 @@ public:
 
     const Trouble& trouble() const { return trouble_; }
 
+    std::uint64_t TakeClosedValuesBlocks(std::vector<std::string>& blocks) {
+        if (!record_open_ || !record_->has_values) return 0;
+        std::size_t before = blocks.size();
+        record_->values.TakeClosedBlocks(blocks);
+        return blocks.size() > before ? record_->values_raw.tag_end : 0;
+    }
+
     Position Here() const override {
         return {Offset(), XML_GetCurrentLineNumber(parser_), XML_GetCurrentColumnNumber(parser_) + 1};
     }
@@ -340,6 +347,7 @@ private:
     }
 
     void BeginRecord() {
+        record_open_ = true;
         if (!record_) record_ = sink_.NewRecord();
         ClearRecord();
         record_->index = ++records_;
@@ -348,6 +356,7 @@ private:
     }
 
     void EndRecord() {
+        record_open_ = false;
         record_->end = Here();
         for (std::size_t i = 0; i < kFieldCount; ++i) {
             if (kFields[i].kind == FieldKind::text) continue;
@@ -387,6 +396,7 @@ private:
     LayoutTracker tracker_;
     std::vector<Open> stack_;
     std::unique_ptr<XmlRecord> record_;
+    bool record_open_ = false;  // between a record's tags
     std::uint64_t records_ = 0;
     // Integer fields carry over from record to record.
     std::int32_t numbers_[kFieldCount] = {};
@@ -426,6 +436,10 @@ bool DocumentReader::Parse(const char* data, std::size_t size, bool last) {
 
 const Trouble& DocumentReader::trouble() const {
     return impl_->trouble();
+}
+
+std::uint64_t DocumentReader::TakeClosedValuesBlocks(std::vector<std::string>& blocks) {
+    return impl_->TakeClosedValuesBlocks(blocks);
 }
 
 }  // namespace zelreport::xml

@@ -34,6 +34,40 @@ std::string TextMessage(const XmlRecord& record, Field field, std::string_view w
            std::string(what);
 }
 
+// A long values text written while the rest of its record is still being
+// read, into blocks of its own: they follow the record's fields once the
+// record is complete. The text read so far is let go as it is written.
+class HeldValues {
+public:
+    explicit HeldValues(std::uint64_t tag_end) : tag_end_(tag_end) {}
+
+    // The text named by the offset of its opening tag's ">".
+    std::uint64_t tag_end() const { return tag_end_; }
+    void Write(std::string_view block) { writer_.Write(block); }
+
+    // Writes the rest of the text and hands all of it to `out`; whether
+    // any token was written.
+    bool Finish(const ValuesText& rest, Output& out) {
+        rest.ForEachBlock([&](std::string_view block) { writer_.Write(block); });
+        writer_.Flush();
+        held_out_.Flush();
+        for (std::string& block : written_) {
+            out.Write(block);
+            std::string().swap(block);
+        }
+        return writer_.wrote_any();
+    }
+
+private:
+    std::uint64_t tag_end_;
+    std::vector<std::string> written_;
+    Output held_out_{[this](std::string_view text) {
+        written_.emplace_back(text);
+        return true;
+    }};
+    ValuesWriter writer_{held_out_};
+};
+
 class RecordWriter {
 public:
     RecordWriter(std::string_view name, Output& out, Output* warnings)
@@ -44,7 +78,7 @@ public:
     // Writes the record, or refuses it (false) when it holds a text
     // zelreport cannot read as written. An empty text zelreport does not
     // store either is written as absent, which zelreport reads the same.
-    bool Write(const XmlRecord& record) {
+    bool Write(const XmlRecord& record, HeldValues* held) {
         bool absent[kFieldCount] = {};
         for (std::size_t i = 0; i < kFieldCount; ++i) {
             if (!record.text[i]) continue;
@@ -81,7 +115,9 @@ public:
             // break there keeps an empty values text empty.
             out_.buffer() += "<values>";
             bool any = false;
-            {
+            if (held) {
+                any = held->Finish(record.values, out_);
+            } else {
                 ValuesWriter values(out_);
                 record.values.ForEachBlock([&](std::string_view block) { values.Write(block); });
                 any = values.wrote_any();
@@ -134,6 +170,10 @@ constexpr std::size_t kBlocksAhead = 2;
 // document, with the trouble that ended it, if any.
 struct Parsed {
     std::vector<std::unique_ptr<XmlRecord>> records;
+    // Then the closed blocks of the values text of the record still open,
+    // named by its opening tag's ">" (0: none), to be written meanwhile.
+    std::vector<std::string> values_blocks;
+    std::uint64_t values_tag_end = 0;
     bool end = false;
     std::optional<Trouble> trouble;
 };
@@ -181,6 +221,8 @@ private:
             parsed_.trouble = Trouble{{}, std::string("read error: ") + std::strerror(errno)};
         } else if (!reader_.Parse(block_.get(), static_cast<std::size_t>(n), n == 0)) {
             parsed_.trouble = reader_.trouble();
+        } else {
+            parsed_.values_tag_end = reader_.TakeClosedValuesBlocks(parsed_.values_blocks);
         }
         parsed_.end = n <= 0 || parsed_.trouble;
     }
@@ -203,13 +245,22 @@ using ParsedSource = std::function<std::optional<Parsed>()>;
 FormatResult WriteRecords(std::string_view name, const ParsedSource& next, Pool<XmlRecord>& records,
                           Output& out, Output* warnings) {
     RecordWriter writer(name, out, warnings);
+    std::unique_ptr<HeldValues> held;
     for (;;) {
         std::optional<Parsed> parsed = next();
         if (!parsed) return {};
         for (std::unique_ptr<XmlRecord>& record : parsed->records) {
-            if (!writer.Write(*record))
+            bool own = held && record->has_values && held->tag_end() == record->values_raw.tag_end;
+            if (!writer.Write(*record, own ? held.get() : nullptr))
                 return {FormatResult::refused, TroubleMessage(kProgram, name, *writer.refusal())};
+            held.reset();
             records.Give(std::move(record));
+        }
+        if (parsed->values_tag_end != 0) {
+            // A text begun again (a second values element) drops the first.
+            if (!held || held->tag_end() != parsed->values_tag_end)
+                held = std::make_unique<HeldValues>(parsed->values_tag_end);
+            for (std::string& block : parsed->values_blocks) held->Write(block);
         }
         if (out.failed()) return {};
         if (!parsed->end) continue;

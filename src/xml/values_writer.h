@@ -28,6 +28,8 @@ public:
 
     void Write(std::string_view text);
     bool wrote_any() const { return any_; }
+    // Hands what is written so far to the output.
+    void Flush();
 
 private:
     const char* TakePlainRun(const char* p, const char* end, const char*& same);
@@ -37,7 +39,6 @@ private:
     // The blank between two tokens, or a line break and a blank.
     void Separate();
     void Put(std::string_view text);
-    void Flush();
 
     // The output goes through a room of its own first: many short pieces
     // cost less there than appended one by one.

@@ -13,6 +13,7 @@
 
 #include "elements/number.h"
 #include "xml/check.h"
+#include "xml/content.h"
 #include "xml/document_reader.h"
 #include "xml/format.h"
 #include "xml/meaning.h"
@@ -286,6 +287,50 @@ TEST(Properties, ValuesReadDifferentlyAreFoundWhateverTheLayout) {
         EXPECT_FALSE(check.trouble) << check.message;
         EXPECT_EQ(check.errors > 0, c.misread) << c.values << "\n" << findings;
     }
+}
+
+// A values text of megabytes is written while the rest of its record is
+// read: the record's fields still come first, a second values element
+// still replaces the first, either long or short, and zelcheck finds the
+// output read exactly.
+TEST(Properties, LongValuesTextsAreWrittenWhole) {
+    auto long_text = [](int seed, std::size_t bytes) {
+        std::string text;
+        for (int i = 0; text.size() < bytes; ++i)
+            text += std::to_string((i * seed) % 100003) + (i % 11 ? " " : "\t\n  ");
+        return text;
+    };
+    const std::string t1 = long_text(7, 3'000'000), t2 = long_text(13, 2'000'000),
+                      t3 = long_text(17, 1'500'000);
+    auto values = [](const std::string& text) { return Cat("<values>", text, "</values>"); };
+    std::string d = Cat("<orv-standard-file>\n<zelrecord><nomvar>A</nomvar><zeldata>", values(t1),
+                        "</zeldata><etiket>E</etiket></zelrecord>\n<zelrecord><zeldata>", values(t2),
+                        values("7 8 9"), "</zeldata></zelrecord>\n<zelrecord><zeldata>", values("1 2"),
+                        values(t3), "</zeldata></zelrecord>\n<zelrecord><zeldata>", values(t2), values(t3),
+                        "</zeldata></zelrecord>\n</orv-standard-file>\n");
+    std::string f, findings;
+    FormatResult formatted = InMemory(Format, d, f);
+    ASSERT_EQ(formatted.outcome, FormatResult::written) << formatted.message;
+    auto tokens = [](std::string_view text) {
+        std::vector<std::string_view> all;
+        ForEachToken(text, [&all](std::string_view token) { all.push_back(token); });
+        return all;
+    };
+    std::size_t at = 0;
+    for (const std::string* meant : {&t1, &t2, &t3, &t3}) {
+        std::size_t begin = f.find("<values>", at) + std::string_view("<values>").size();
+        at = f.find("</values>", begin);
+        std::string_view written(f.data() + begin, at - begin);
+        if (meant == &t2) {
+            EXPECT_EQ(written, "7 8 9");
+        } else {
+            EXPECT_TRUE(tokens(written) == tokens(*meant)) << written.substr(0, 40);
+        }
+    }
+    EXPECT_LT(f.find("<etiket>E</etiket>\n"), f.find("<values>"));  // the field given after the values
+    CheckResult check = InMemory(Check, f, findings);
+    EXPECT_FALSE(check.trouble) << check.message;
+    EXPECT_EQ(check.errors, 0u) << findings;
 }
 
 }  // namespace
