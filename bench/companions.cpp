@@ -33,10 +33,11 @@ namespace {
 
 using namespace zelbench;
 
-// The targets: times against zelreport's, and peak memory against the
-// largest record (its bytes, plus room for buffers, expat and threads).
-constexpr double kCheckRatio = 3.0;
-constexpr double kFormatRatio = 2.0;
+// The targets: times against expat's alone (what neither program can go
+// under), and peak memory against the largest record (its bytes, plus
+// room for buffers, expat and threads).
+constexpr double kCheckRatio = 2.0;
+constexpr double kFormatRatio = 1.5;
 constexpr double kMemoryPerRecordByte = 1.5;
 constexpr double kMemoryRoomMiB = 32;
 
@@ -102,8 +103,8 @@ int main(int argc, char** argv) {
     std::printf("%-5s %7s %7s %8s %7s %8s %7s %7s %7s %8s %8s %8s %8s  %s\n", "doc", "MB", "zel s", "check s",
                 "fmt s", "expat s", "check/", "fmt/", "expat/", "record", "zel RSS", "chk RSS", "fmt RSS",
                 "targets");
-    std::printf("%-5s %7s %7s %8s %7s %8s %7s %7s %7s %8s %8s %8s %8s\n", "", "", "", "", "", "", "zel",
-                "zel", "zel", "MiB", "MiB", "MiB", "MiB");
+    std::printf("%-5s %7s %7s %8s %7s %8s %7s %7s %7s %8s %8s %8s %8s\n", "", "", "", "", "", "", "expat",
+                "expat", "zel", "MiB", "MiB", "MiB", "MiB");
     bool all_met = true;
     for (const zelbench::DocumentKind& kind : zelbench::kDocuments) {
         // The documents of ordinary records; not the declared-size and
@@ -132,17 +133,17 @@ int main(int argc, char** argv) {
         double check_mib = static_cast<double>(check_rss) / 1024,
                fmt_mib = static_cast<double>(fmt_rss) / 1024;
         double memory_bound = kMemoryPerRecordByte * record_mib + kMemoryRoomMiB;
-        bool met = t_check <= kCheckRatio * t_zel && t_fmt <= kFormatRatio * t_zel &&
+        bool met = t_check <= kCheckRatio * t_expat && t_fmt <= kFormatRatio * t_expat &&
                    check_mib <= memory_bound && fmt_mib <= memory_bound;
         all_met = all_met && met;
         std::printf("%-5s %7.1f %7.3f %8.3f %7.3f %8.3f %7.2f %7.2f %7.2f %8.1f %8.1f %8.1f %8.1f  %s\n",
                     std::string(kind.name).c_str(), megabytes, t_zel, t_check, t_fmt, t_expat,
-                    t_check / t_zel, t_fmt / t_zel, t_expat / t_zel, record_mib,
+                    t_check / t_expat, t_fmt / t_expat, t_expat / t_zel, record_mib,
                     static_cast<double>(zel_rss) / 1024, check_mib, fmt_mib, met ? "met" : "MISSED");
         std::fflush(stdout);
     }
     std::printf(
-        "median of %d alternating runs; times in seconds; targets: check/zel <= %.0f, fmt/zel <= %.0f,\n"
+        "median of %d alternating runs; times in seconds; targets: check/expat <= %.1f, fmt/expat <= %.1f,\n"
         "RSS <= %.1f x the largest record + %.0f MiB\n",
         runs, kCheckRatio, kFormatRatio, kMemoryPerRecordByte, kMemoryRoomMiB);
     std::printf("load average %.2f at the end\n", LoadAverage());

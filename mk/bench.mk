@@ -6,7 +6,7 @@
 BENCH_RUNS ?= 5
 BENCH_DOCS := grid many huge ints declared token-float token-int
 
-.PHONY: bench bench-quick bench-companions bench-python
+.PHONY: bench bench-quick bench-companions bench-companions-quick bench-python
 
 # Documents are written once per size and kept in the build tree.
 $(BUILD)/bench/docs-%/.done: bench/generate.cpp bench/documents.h | build
@@ -30,3 +30,5 @@ BENCH_DIVISOR ?= 1
 bench-python: build $(BUILD)/bench/docs-$(BENCH_DIVISOR)/.done
 	PYTHONPATH=$(BUILD)/python $$(sed -n 's/^ZELREPORT_PYTHON_EXECUTABLE:INTERNAL=//p' $(BUILD)/CMakeCache.txt) \
 		bench/python_records.py $(BUILD)/zelreport $(BENCH_RUNS) $(BUILD)/bench/docs-$(BENCH_DIVISOR)
+bench-companions-quick: build $(BUILD)/bench/docs-10/.done
+	$(BUILD)/bench/zelcompanions $(BUILD)/zelreport $(BUILD)/zelcheck $(BUILD)/zelfmt $(BUILD)/bench/zelexpat 10 $(BENCH_RUNS) $(BUILD)/bench/docs-10

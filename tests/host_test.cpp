@@ -3,10 +3,7 @@
 // limit the size of the file standard error goes to, make standard error
 // non-blocking, keep the input open after a record, allow one processor or
 // refuse a second thread.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <bit>
@@ -104,32 +101,13 @@ TEST(Host, EveryHostGivesTheSameReport) {
 TEST(Host, NonBlockingStandardErrorIsWaitedOn) {
     std::string document;
     for (int i = 0; i < 200; ++i) document += kSample;
-    int err[2];
-    ASSERT_EQ(pipe(err), 0);
-    fcntl(err[1], F_SETFL, O_NONBLOCK);
     std::string path = std::filesystem::temp_directory_path() / "zelreport-nonblocking.xml";
     { std::ofstream(path) << document; }
-    pid_t pid = fork();
-    if (pid == 0) {
-        dup2(err[1], 2);
-        close(err[0]), close(err[1]);
-        int in = open(path.c_str(), O_RDONLY);
-        dup2(in, 0);
-        execl(ZELREPORT_BIN, ZELREPORT_BIN, nullptr);
-        _exit(127);
-    }
-    close(err[1]);
-    usleep(200 * 1000);  // let it fill the pipe first
-    std::string report;
-    char buffer[4096];
-    for (ssize_t n; (n = read(err[0], buffer, sizeof buffer)) > 0;) report.append(buffer, n);
-    close(err[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    auto run = zeltest::RunIntoNonBlockingPipe(ZELREPORT_BIN, "", path, STDERR_FILENO);
+    EXPECT_EQ(run.status, 0);
     std::string expected;
     for (int i = 0; i < 200; ++i) expected += kSampleReport;
-    EXPECT_EQ(report, expected);
+    EXPECT_EQ(run.out, expected);
 }
 
 }  // namespace

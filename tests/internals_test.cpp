@@ -1,13 +1,17 @@
 // SPDX-License-Identifier: MIT
-// Two pieces of the library that no document reaches in every case: the
-// keyword table's index when names share their first eight bytes, and the
-// value arrays as they grow into mappings of their own and are emptied.
+// Pieces of the library that no document reaches in every case: the
+// keyword table's index when names share their first eight bytes, the
+// value arrays as they grow into mappings of their own and are emptied,
+// and where a record's values were read from, whatever the input blocks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "keywords/keywords.h"
+#include "reader/observed_run.h"
 #include "record/data_array.h"
 
 namespace {
@@ -52,6 +56,49 @@ TEST(DataArray, GrowsIntoItsOwnMappingKeepingTheValues) {
         EXPECT_EQ(data.back(), static_cast<float>(kCount - 1 + round));
         data.Release();
         EXPECT_TRUE(data.empty());
+    }
+}
+
+// A values text is plain when the XML white space between its bytes splits
+// them into the tokens zelreport reads: its origin then places it between
+// the opening tag's ">" and the "<" that ends it.
+TEST(ValuesOrigin, PlacesAPlainTextWhateverTheBlocks) {
+    const struct {
+        const char* element;
+        bool plain;
+    } cases[] = {
+        {"<values>1 2\t3</values>", true},
+        {"<values>1\n 2\n</values>", true},  // a line feed that ends the text leaves it whole
+        {"<values>\n1 2</values>", true},
+        {"<values>   </values>", true},
+        {"<values>1\n-2</values>", false},  // the "-" line joins two numbers
+        {"<values>1\r\n 2</values>", false},
+        {"<values>1\r2</values>", false},
+        {"<values>\r1</values>", false},
+        {"<values>1>2</values>", false},
+        {"<values unit=\"K\">1</values>", false},
+        {"<values>1\n2</values>", false},  // the text ends at the line feed, before the "<"
+    };
+    const std::string head = "<datyp>1</datyp>\n";
+    for (const auto& c : cases) {
+        std::string element = c.element, document = head + element + "\n</zeldata>\n</zelrecord>\n";
+        for (std::size_t step : {1, 2, 3, 7, 13, 1 << 20}) {
+            ValuesOrigin origin;
+            RecordObserver observer = [&origin](const RecordView&, const ValuesOrigin& o) { origin = o; };
+            std::size_t at = 0;
+            auto read = [&](char* buffer, std::size_t capacity) -> long {
+                std::size_t n = std::min({step, capacity, document.size() - at});
+                std::memcpy(buffer, document.data() + at, n);
+                at += n;
+                return static_cast<long>(n);
+            };
+            run_reader_observed(read, {}, &observer);
+            EXPECT_EQ(origin.plain, c.plain) << element << " in blocks of " << step;
+            if (!c.plain) continue;
+            EXPECT_EQ(origin.kind, DataKind::floats) << element;
+            EXPECT_EQ(origin.tag_end, head.size() + element.find('>')) << element;
+            EXPECT_EQ(origin.text_end, head.size() + element.find("</values>")) << element;
+        }
     }
 }
 

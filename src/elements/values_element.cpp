@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <type_traits>
+#include <utility>
 
 #include "elements/elements.h"
 #include "elements/number.h"
@@ -26,6 +27,8 @@ public:
 
     DataKind kind() const { return kind_; }
     bool stored_any() const { return stored_any_; }
+    // True once the text has replaced its array.
+    bool started() const { return started_; }
     // True while bytes still count: the text has begun and no zero byte
     // has ended it.
     bool open() const { return started_ && !ended_; }
@@ -220,10 +223,26 @@ bool TakeSimpleTokens(Context& ctx, ValuesSink& sink) {
 void ParseValues(Context& ctx, std::string_view) {
     Scanner& in = ctx.in;
     ValuesSink sink(ctx);
+    // Entered on the ">" of the opening tag, the text stays plain until a
+    // byte that the rules below look at (see ValuesOrigin).
+    bool on_tag_end = in.c == '>';
+    const std::uint64_t tag_end = on_tag_end ? in.OffsetOf(in.Here()) : 0;
+    bool plain = on_tag_end;
+    auto store = [&](unsigned char b) {
+        plain = plain && IsSeparator(b);
+        sink.Store(b);
+    };
     for (;;) {
         if (in.c == kEndOfInput || in.c == '<') break;
-        if ((in.c == '\r' || in.c == '\n') && !PassLineBreak(in, Content::values)) break;
+        if (in.c == '\r' || in.c == '\n') {
+            // A line feed that a blank continues splits tokens as XML
+            // white space does; one that ends the text leaves them whole.
+            plain = plain && in.c == '\n';
+            if (!PassLineBreak(in, Content::values)) break;
+            plain = plain && in.c == ' ';
+        }
         if (in.c == '>') {
+            plain = plain && std::exchange(on_tag_end, false);  // the tag's own ">" only
             in.AdvanceChar();
             // End of input is no byte to store; nor is the "<" of an
             // empty element's closing tag.
@@ -234,7 +253,7 @@ void ParseValues(Context& ctx, std::string_view) {
                 sink.Begin();
                 continue;
             }
-            sink.Store(static_cast<unsigned char>(in.c));
+            store(static_cast<unsigned char>(in.c));
             in.AdvanceChar();
             continue;
         }
@@ -242,10 +261,15 @@ void ParseValues(Context& ctx, std::string_view) {
             if (!TakeSimpleTokens(ctx, sink)) TakeTokenRun(in, sink);
             continue;
         }
-        sink.Store(static_cast<unsigned char>(in.c));
+        store(static_cast<unsigned char>(in.c));
         in.AdvanceChar();
     }
     sink.EndToken();
+    if (sink.started()) {
+        bool closed = in.c == '<';
+        ctx.record.values_origin = {tag_end, closed ? in.OffsetOf(in.Here()) : 0, sink.kind(),
+                                    plain && closed};
+    }
 }
 
 }  // namespace zelreport

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 // zelreport: reads a record document on standard input and writes each
 // record's report to standard error.
-#include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "reader/write_all.h"
 #include "zelreport/version.h"
 #include "zelreport/zelreport.h"
 
@@ -35,31 +35,14 @@ constexpr std::string_view kUsage =
     "\n"
     "See zelreport(1).\n";
 
-// Writes everything, waiting whenever a non-blocking descriptor is full.
-bool WriteAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        ssize_t n = write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            pollfd ready{fd, POLLOUT, 0};
-            if ((errno == EAGAIN || errno == EWOULDBLOCK) && (poll(&ready, 1, -1) >= 0 || errno == EINTR))
-                continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 void Complain(const std::string& message) {
-    WriteAll(STDERR_FILENO, message.data(), message.size());
+    zelreport::WriteAll(STDERR_FILENO, message);
 }
 
 // Writes an informational text to standard output: status 0, or 1 when
 // it cannot be written (as for `zelreport --help > /dev/full`).
 int Inform(std::string_view text) {
-    if (WriteAll(STDOUT_FILENO, text.data(), text.size())) return 0;
+    if (zelreport::WriteAll(STDOUT_FILENO, text)) return 0;
     Complain(std::string("zelreport: error writing standard output: ") + std::strerror(errno) + "\n");
     return 1;
 }
@@ -78,7 +61,7 @@ int main(int argc, char** argv) {
         return Inform(std::string("zelreport ") + ZELREPORT_VERSION + "\n");
 
     zelreport::Handlers handlers;
-    handlers.output = [](std::string_view text) { return WriteAll(STDERR_FILENO, text.data(), text.size()); };
+    handlers.output = [](std::string_view text) { return zelreport::WriteAll(STDERR_FILENO, text); };
     zelreport::Result result = zelreport::run_fd(STDIN_FILENO, handlers);
     switch (result.status) {
         case zelreport::Status::ok:

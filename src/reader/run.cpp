@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "reader/context.h"
+#include "reader/observed_run.h"
 
 namespace zelreport {
 
@@ -57,14 +58,19 @@ Result Run(Context& ctx) {
 
 }  // namespace
 
-Result run_reader(ReadBlock read_block, const Handlers& handlers) {
+Result run_reader_observed(ReadBlock read_block, const Handlers& handlers, const RecordObserver* observer) {
     try {
         Context ctx(handlers);
         ctx.in.read_block = std::move(read_block);
+        ctx.observer = observer;
         return Run(ctx);
     } catch (...) {
         return Caught();
     }
+}
+
+Result run_reader(ReadBlock read_block, const Handlers& handlers) {
+    return run_reader_observed(std::move(read_block), handlers, nullptr);
 }
 
 Result run_fd(int fd, const Handlers& handlers) {
@@ -97,7 +103,7 @@ Result run_file(std::FILE* file, const Handlers& handlers) {
 Result run_buffer(std::string_view document, const Handlers& handlers) {
     try {
         Context ctx(handlers);
-        ctx.in.p = document.data();
+        ctx.in.p = ctx.in.block_start = document.data();
         ctx.in.end = document.data() + document.size();
         return Run(ctx);
     } catch (...) {

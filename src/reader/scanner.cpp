@@ -17,7 +17,8 @@ bool Output::Flush() {
 }
 
 int Scanner::GetC() {
-    p = end = nullptr;
+    if (block_start) block_offset += static_cast<std::uint64_t>(end - block_start);
+    p = end = block_start = nullptr;
     if (!read_block) return kEndOfInput;
     // The reader is about to wait: what is complete goes out first.
     if (flush) flush->Flush();
@@ -30,7 +31,7 @@ int Scanner::GetC() {
         }
         return kEndOfInput;
     }
-    p = block.get();
+    p = block_start = block.get();
     end = p + n;
     return static_cast<unsigned char>(*p++);
 }

@@ -4,6 +4,7 @@
 
 #include <cassert>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 
 #include "reader/output.h"
@@ -26,6 +27,14 @@ struct Scanner {
     ReadBlock read_block;     // empty for an in-memory document
     Output* flush = nullptr;  // written out before the reader waits for input
     std::unique_ptr<char[]> block;
+    const char* block_start = nullptr;  // first byte of the current block
+    std::uint64_t block_offset = 0;     // its offset in the input
+
+    // The input offset of `q`, a byte of the current block.
+    std::uint64_t OffsetOf(const char* q) const {
+        assert(block_start && q >= block_start && q <= end);
+        return block_offset + static_cast<std::uint64_t>(q - block_start);
+    }
 
     // Reads the next byte into `c`; nothing is read once `c` is -1.
     int AdvanceChar() {

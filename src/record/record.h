@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <optional>
 #include <string>
@@ -28,6 +29,20 @@ struct RunningStats {
     }
 };
 
+// Where the values text that last filled an array lies in the input, for a
+// program that compares this reading of a document with another: the same
+// bytes read plainly hold the same tokens, so they convert to the same
+// numbers. `plain`: between the ">" of the opening tag and the "<" that
+// ended the text there were only token bytes, blanks, tabs and line feeds
+// the reader took as separators, so the tokens are those that XML white
+// space splits the bytes into.
+struct ValuesOrigin {
+    std::uint64_t tag_end = 0;   // offset of the ">"
+    std::uint64_t text_end = 0;  // offset of the "<"
+    DataKind kind = DataKind::none;
+    bool plain = false;
+};
+
 struct Record {
     // Text fields are absent until an element gives them; integer fields
     // live for the whole run and are never reset.
@@ -44,11 +59,16 @@ struct Record {
     RunningStats float_stats;  // of floatdata
     bool has_intdata = false;
     DataArray<std::int32_t> intdata;
+    ValuesOrigin values_origin;  // of the array last filled
 
     // Releases the per-record storage: texts, values and both arrays.
     void ReleaseData();
 };
 
 RecordView MakeView(const Record& record);
+
+// Takes each reported record with the origin of its values, for a program
+// that compares this reading with another.
+using RecordObserver = std::function<void(const RecordView&, const ValuesOrigin&)>;
 
 }  // namespace zelreport

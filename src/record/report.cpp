@@ -174,7 +174,10 @@ RecordView MakeView(const Record& r) {
 
 void write_to_zelFile(Context& ctx) {
     RecordView view = MakeView(ctx.record);
-    if (ctx.out.handlers->on_record) ctx.out.handlers->on_record(view);
+    if (ctx.observer)
+        (*ctx.observer)(view, ctx.record.values_origin);
+    else if (ctx.out.handlers->on_record)
+        ctx.out.handlers->on_record(view);
     // Room first, then the report: it goes out whole or not at all.
     char* room = ctx.out.Reserve(ReportRoom(view));
     ctx.out.Commit(WriteReport(view, RecordStatistics(ctx.record), room));
@@ -191,6 +194,7 @@ void Record::ReleaseData() {
     has_floatdata = has_intdata = false;
     floatdata.Release();
     intdata.Release();
+    values_origin = {};
 }
 
 }  // namespace zelreport

@@ -18,7 +18,7 @@ struct CheckResult {
 };
 
 // Checks the document `read` gives, called `name` in findings, which go
-// to `findings`.
-CheckResult CheckDocument(std::string_view name, ReadFn read, Output& findings);
+// to `findings`; `all`: every finding printed, none only counted.
+CheckResult CheckDocument(std::string_view name, ReadFn read, Output& findings, bool all = false);
 
 }  // namespace zelreport::xml

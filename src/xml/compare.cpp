@@ -2,9 +2,11 @@
 #include "xml/compare.h"
 
 #include <bit>
+#include <cstdio>
 #include <span>
 
 #include "xml/content.h"
+#include "xml/diagnose.h"
 #include "xml/meaning.h"
 #include "xml/values.h"
 
@@ -23,20 +25,6 @@ std::uint64_t CountValues(const ValuesText& values) {
     return count;
 }
 
-// Where to point a finding: at the layout fault when there is one.
-Position Where(const Problem& blame, const Position& element) {
-    return blame.cause != Cause::none ? blame.at : element;
-}
-
-// Why zelreport has a field the record does not give: it carried over
-// from an unreported record, or came from markup read as an element name.
-Problem UngivenBlame(const XmlRecord& record, bool previous_reported) {
-    if (!previous_reported) return {Cause::carried_over, record.start};
-    for (const Problem& p : record.problems)
-        if (MisreadsNames(p.cause) || LosesLines(p.cause)) return p;
-    return {};
-}
-
 void CompareText(Field field, const XmlRecord& record, const std::string* reported, bool previous_reported,
                  FindingWriter& out) {
     std::size_t i = Index(field);
@@ -45,7 +33,7 @@ void CompareText(Field field, const XmlRecord& record, const std::string* report
         meant ? reported && record.text_size[i] == reported->size() && *meant == *reported : !reported;
     if (same) return;
     const Source& source = record.source[i];
-    Problem blame = source.given ? source.blame : UngivenBlame(record, previous_reported);
+    Problem blame = source.given ? source.blame : BlameUngiven(record, previous_reported);
     std::string what = std::string(Info(field).name) + ": zelreport reads " +
                        ShowText(reported, reported ? reported->size() : 0) + ", the XML says " +
                        ShowText(meant ? &*meant : nullptr, record.text_size[i]);
@@ -67,7 +55,7 @@ bool CompareNumber(Field field, const XmlRecord& record, std::int32_t reported, 
         what += " (given in record " + ShowNumber(source.record) + ")";
     what += ": zelreport reads " + ShowNumber(Written(field, reported)) + ", the XML says " +
             ShowNumber(record.number[i]);
-    Problem blame = source.given ? source.blame : UngivenBlame(record, true);
+    Problem blame = source.given ? source.blame : BlameUngiven(record, true);
     out.Error(Where(blame, source.given ? source.at : record.start), what, blame.cause);
     return false;
 }
@@ -84,14 +72,14 @@ std::string ShowArrays(const RecordView& view) {
     return "no values";
 }
 
-// The statistics line's numbers, or "none".
+// The statistics line's numbers as the report prints them, or "none".
 std::string ShowStatistics(const RecordView& view) {
-    constexpr std::string_view kStart = "--- ", kEnd = "   ---";
-    if (!statistics(view)) return "none";
-    std::string report;
-    append_report(view, report);
-    std::size_t start = report.rfind(kStart) + kStart.size();
-    return report.substr(start, report.find(kEnd, start) - start);
+    std::optional<Statistics> stats = statistics(view);
+    if (!stats) return "none";
+    char text[3 * 64];
+    std::snprintf(text, sizeof text, "min: %f max: %f avg: %f", static_cast<double>(stats->min),
+                  static_cast<double>(stats->max), static_cast<double>(stats->avg));
+    return text;
 }
 
 // Converts the record's values one by one, comparing each with the entry
@@ -118,26 +106,25 @@ EntryComparison CompareEntries(const ValuesText& values, std::span<const T> repo
     return c;
 }
 
-Problem ValuesBlame(const XmlRecord& record, bool kinds_differ, bool previous_reported) {
-    const Source& datyp = record.source[Index(Field::datyp)];
-    if (kinds_differ && record.datyp_after_values) return {Cause::datyp_after_values, datyp.at};
-    if (kinds_differ && datyp.blame.cause != Cause::none) return datyp.blame;
-    if (record.values_source.blame.cause != Cause::none) return record.values_source.blame;
-    if (!record.has_values) return UngivenBlame(record, previous_reported);
-    if (record.values.Contains('>')) return {Cause::gt_in_text, record.values_source.at};
-    return {};
+// Whether zelreport read its array of `kind` plainly from the very bytes
+// that are the values element's character data: the same tokens, so the
+// same numbers, with no need to convert them again.
+bool ReadFromTheSameBytes(const XmlRecord& record, const ValuesOrigin& origin, DataKind kind) {
+    const RawText& raw = record.values_raw;
+    return origin.plain && raw.exact && origin.kind == kind && origin.tag_end == raw.tag_end &&
+           origin.text_end == raw.text_end;
 }
 
 // Compares the values; returns whether they differ, with their count.
-bool CompareValues(const XmlRecord& record, const RecordView& reported, bool previous_reported,
-                   std::uint64_t& count, Problem& blame, FindingWriter& out) {
+bool CompareValues(const XmlRecord& record, const RecordView& reported, const ValuesOrigin& origin,
+                   bool previous_reported, std::uint64_t& count, Problem& blame, FindingWriter& out) {
     DataKind kind = data_kind(Datyp(record));
     bool floats = record.has_values && kind == DataKind::floats;
     bool ints = record.has_values && kind == DataKind::ints;
     Position at = record.values_source.given ? record.values_source.at : record.start;
     if (floats != reported.has_floatdata || ints != reported.has_intdata) {
         count = CountValues(record.values);
-        blame = ValuesBlame(record, true, previous_reported);
+        blame = BlameValues(record, true, previous_reported);
         std::string meant = floats ? Plural(count, "float") : ints ? Plural(count, "integer") : "no values";
         if (record.has_values && !floats && !ints)
             meant = Plural(count, "value") + " of datyp " + ShowNumber(Datyp(record)) +
@@ -145,6 +132,10 @@ bool CompareValues(const XmlRecord& record, const RecordView& reported, bool pre
         out.Error(Where(blame, at),
                   "values: zelreport keeps " + ShowArrays(reported) + ", the XML has " + meant, blame.cause);
         return true;
+    }
+    if ((floats || ints) && ReadFromTheSameBytes(record, origin, kind)) {
+        count = floats ? reported.floatdata.size() : reported.intdata.size();
+        return false;
     }
     EntryComparison c;
     std::uint64_t reported_count = 0;
@@ -161,7 +152,7 @@ bool CompareValues(const XmlRecord& record, const RecordView& reported, bool pre
     }
     count = c.count;
     if (!c.differs && c.count == reported_count) return false;
-    blame = ValuesBlame(record, false, previous_reported);
+    blame = BlameValues(record, false, previous_reported);
     if (c.count != reported_count)
         out.Error(Where(blame, at),
                   "values: zelreport reads " + Plural(reported_count, "value") + ", the XML has " +
@@ -175,7 +166,11 @@ bool CompareValues(const XmlRecord& record, const RecordView& reported, bool pre
     return true;
 }
 
+// The record's warnings: its count of values, and the empty names
+// zelreport complains of among the reports.
 void WarnValueCount(const XmlRecord& record, std::uint64_t count, FindingWriter& out) {
+    for (const Problem& p : record.empty_names)
+        out.Warning(p.at, "zelreport prints a message among the reports here", p.cause);
     if (!record.has_values) return;
     auto declared = static_cast<std::int64_t>(DeclaredCount(record));
     if (static_cast<std::int64_t>(count) == declared) return;
@@ -193,8 +188,8 @@ std::string RecordGroup(const XmlRecord& record) {
            ShowNumber(static_cast<std::int64_t>(record.start.line)) + ")";
 }
 
-void CompareRecord(const XmlRecord& record, const RecordView& reported, bool previous_reported,
-                   FindingWriter& out) {
+void CompareRecord(const XmlRecord& record, const RecordView& reported, const ValuesOrigin& origin,
+                   bool previous_reported, FindingWriter& out) {
     // The fields in the report's order; the first that shapes the
     // statistics and differs explains them when the values agree.
     Problem shape_blame;
@@ -213,7 +208,7 @@ void CompareRecord(const XmlRecord& record, const RecordView& reported, bool pre
 #undef ZELXML_COMPARE_INT
     std::uint64_t count = 0;
     Problem values_blame;
-    bool values_differ = CompareValues(record, reported, previous_reported, count, values_blame, out);
+    bool values_differ = CompareValues(record, reported, origin, previous_reported, count, values_blame, out);
     if (values_differ || !shape_same) {
         ConvertedValues converted = ConvertValues(record, StatisticsEntries(record));
         std::string reported_stats = ShowStatistics(reported);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "record/record.h"
 #include "xml/findings.h"
 #include "xml/record.h"
 #include "zelreport/zelreport.h"
@@ -17,9 +18,10 @@ std::string RecordGroup(const XmlRecord& record);
 
 // Every difference between the record's meaning and `reported`, then the
 // warning about its count of values. `previous_reported`: whether
-// zelreport reported the record before (else its texts carried over).
-void CompareRecord(const XmlRecord& record, const RecordView& reported, bool previous_reported,
-                   FindingWriter& out);
+// zelreport reported the record before (else its texts carried over);
+// `origin`: where zelreport read its values.
+void CompareRecord(const XmlRecord& record, const RecordView& reported, const ValuesOrigin& origin,
+                   bool previous_reported, FindingWriter& out);
 
 // A record zelreport does not report, with the likeliest reason.
 void ReportMissing(const XmlRecord& record, Problem blame, FindingWriter& out);

@@ -29,12 +29,15 @@ Cause TextHazard(Field field, std::string_view text, std::uint64_t size) {
     constexpr std::string_view kFourSpaces = "    ";
     constexpr std::string_view kNomvarWithGt = ">>";  // what zelreport makes of any nomvar with ">"
     if (size > kTextLimit) return Cause::long_text;
-    // A line break ends the text; "<" and "&" need an entity in XML, which
-    // zelreport reads as written.
-    if (text.find_first_of("\n\r<&") != std::string_view::npos) return Cause::escaped_content;
+    // "<" and "&" need an entity in XML, which zelreport reads as written,
+    // and so does a carriage return where zelreport would store it.
+    if (text.find_first_of("<&") != std::string_view::npos || text.starts_with('\r'))
+        return Cause::reference_in_text;
+    // The byte after the opening tag is stored whatever it is; a later line
+    // break ends the text.
+    if (text.find_first_of("\n\r", 1) != std::string_view::npos) return Cause::line_break_in_text;
     if (text.empty() || text == kFourSpaces) return Cause::empty_text;
-    // The byte after the opening tag is stored whatever it is; a later ">"
-    // ends the text.
+    // A ">" after the first byte ends the text.
     bool nomvar = field == Field::nomvar;
     if (nomvar && text == kNomvarWithGt) return Cause::none;
     if (text.find('>', 1) != std::string_view::npos || (nomvar && text[0] == '>')) return Cause::gt_in_text;

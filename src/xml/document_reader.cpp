@@ -12,10 +12,11 @@
 #include <vector>
 
 #include "xml/content.h"
-#include "xml/findings.h"
+#include "xml/diagnose.h"
 #include "xml/layout.h"
 #include "xml/limits.h"
 #include "xml/roles.h"
+#include "xml/show.h"
 
 namespace zelreport::xml {
 
@@ -30,8 +31,6 @@ std::string_view NameOf(const char* name) {
     return name;
 }
 
-static_assert(kTextLimit == 8192000, "the messages name the text limit");
-
 // An element's name in a message: at most this many bytes of it.
 constexpr std::size_t kShownNameBytes = 32;
 
@@ -39,14 +38,12 @@ bool IsUtf8Name(const char* encoding) {
     return strcasecmp(encoding, "UTF-8") == 0 || strcasecmp(encoding, "US-ASCII") == 0;
 }
 
+// "not well-formed (REASON)", as expat words some of its errors itself.
 std::string WellFormednessMessage(XML_Error code) {
-    constexpr std::string_view kPrefix = "not well-formed XML";
+    constexpr std::string_view kPrefix = "not well-formed";
     std::string_view text = XML_ErrorString(code);
-    // expat's own "not well-formed (reason)" keeps just its reason.
-    constexpr std::string_view kExpatPrefix = "not well-formed ";
-    if (text.starts_with(kExpatPrefix))
-        return std::string(kPrefix) + " " + std::string(text.substr(kExpatPrefix.size()));
-    return std::string(kPrefix) + ": " + std::string(text);
+    if (text.starts_with(kPrefix)) return std::string(text);
+    return std::string(kPrefix) + " (" + std::string(text) + ")";
 }
 
 std::string TagText(std::string_view name) {
@@ -80,7 +77,7 @@ public:
     bool Parse(const char* data, std::size_t size, bool last) {
         if (failed_) return false;
         assert(size <= INT_MAX);
-        if (fed_ == 0 && size >= 2 && options_.track_layout) NoteByteOrderMark(data);
+        if (fed_ == 0 && size >= 2 && options_.track_layout) NoteWideEncoding(data);
         if (XML_Parse(parser_, data, static_cast<int>(size), last) == XML_STATUS_ERROR) {
             if (!failed_) Fail(WellFormednessMessage(XML_GetErrorCode(parser_)), Here());
             return false;
@@ -98,10 +95,21 @@ public:
 
     const Trouble& trouble() const { return trouble_; }
 
+    std::uint64_t TakeClosedValuesBlocks(std::vector<std::string>& blocks) {
+        if (!record_open_ || !record_->has_values) return 0;
+        std::size_t before = blocks.size();
+        record_->values.TakeClosedBlocks(blocks);
+        return blocks.size() > before ? record_->values_raw.tag_end : 0;
+    }
+
     Position Here() const override {
+        return {Offset(), XML_GetCurrentLineNumber(parser_), XML_GetCurrentColumnNumber(parser_) + 1};
+    }
+
+    // Here's offset alone, without the cost of counting lines.
+    std::uint64_t Offset() const {
         XML_Index offset = XML_GetCurrentByteIndex(parser_);
-        return {offset < 0 ? fed_ : static_cast<std::uint64_t>(offset), XML_GetCurrentLineNumber(parser_),
-                XML_GetCurrentColumnNumber(parser_) + 1};
+        return offset < 0 ? fed_ : static_cast<std::uint64_t>(offset);
     }
 
 private:
@@ -128,13 +136,33 @@ private:
         self.Fail("document type declarations are not supported", self.Here());
     }
     static void Declaration(void* data, const XML_Char*, const XML_Char* encoding, int) {
-        if (encoding && !IsUtf8Name(encoding)) Self(data).tracker_.SetDocumentProblem(Cause::encoding);
+        if (encoding && !IsUtf8Name(encoding)) Self(data).NoteEncoding();
     }
 
-    void NoteByteOrderMark(const char* data) {
+    void NoteEncoding() {
+        document_.encoded = true;
+        tracker_.SetDocumentProblem(Cause::encoding);
+    }
+
+    // UTF-16, with a byte order mark or without one (a zero byte in the
+    // first two): zelreport finds none of its names, so the layout does
+    // not matter and every record reads differently because of it.
+    void NoteWideEncoding(const char* data) {
         auto b0 = static_cast<unsigned char>(data[0]), b1 = static_cast<unsigned char>(data[1]);
-        if ((b0 == 0xFE && b1 == 0xFF) || (b0 == 0xFF && b1 == 0xFE))
-            tracker_.SetDocumentProblem(Cause::encoding);
+        document_.wide = (b0 == 0xFE && b1 == 0xFF) || (b0 == 0xFF && b1 == 0xFE) || b0 == 0 || b1 == 0;
+        if (document_.wide) NoteEncoding();
+    }
+
+    bool tracking() const { return options_.track_layout && !document_.wide; }
+
+    // Whether a tag holds its name alone: "<name>", "<name/>", "</name>".
+    bool IsPlain(std::string_view name, std::size_t around) const {
+        int count = XML_GetCurrentByteCount(parser_);
+        if (count == static_cast<int>(name.size() + around)) return true;
+        if (count != static_cast<int>(name.size() + around + 1)) return false;
+        int offset = 0, size = 0;
+        const char* context = XML_GetInputContext(parser_, &offset, &size);
+        return context && offset + count <= size && context[offset + count - 2] == '/';
     }
 
     void Fail(std::string message, Position at) {
@@ -163,12 +191,11 @@ private:
         auto problems = static_cast<std::uint32_t>(record_ ? record_->problems.size() : 0);
         Open open{role, element.field, problems, {}};
         if (role != Role::root && role != Role::data && role != Role::ignored) open.at = Here();
-        if (options_.track_layout) {
+        if (tracking()) {
             Tag tag;
             tag.name = element.name;
             tag.content = ContentOf(role);
-            tag.plain =
-                !attributes[0] && XML_GetCurrentByteCount(parser_) == static_cast<int>(name.size() + 2);
+            tag.plain = !attributes[0] && IsPlain(name, 2);
             tag.long_name = name.size() > kNameLimit;
             tag.in_content = CurrentContent() != Content::none;
             tracker_.OnTag(tag);
@@ -181,6 +208,10 @@ private:
         if (role == Role::values) {
             record_->values.clear();
             record_->has_values = true;
+            // Only zelcheck compares the text with zelreport's reading.
+            std::uint64_t tag_end =
+                Offset() + static_cast<std::uint64_t>(XML_GetCurrentByteCount(parser_)) - 1;
+            record_->values_raw = {tag_end, tag_end + 1, options_.track_layout};
         }
         stack_.push_back(open);
     }
@@ -189,7 +220,7 @@ private:
         if (failed_) return;
         Open open = stack_.back();
         stack_.pop_back();
-        if (options_.track_layout) {
+        if (tracking()) {
             int raw = XML_GetCurrentByteCount(parser_);
             Tag tag;
             tag.kind = raw == 0 ? Tag::empty_end : Tag::end;
@@ -205,7 +236,7 @@ private:
                 return EndInteger(open);
             case Role::values:
                 record_->values_source = Given(open, Cause::none);
-                return;
+                return EndRawText(record_->values_raw);
             case Role::record:
                 return EndRecord();
             case Role::root:
@@ -218,16 +249,38 @@ private:
     void OnText(const char* text, std::size_t size) {
         if (failed_) return;
         Role role = stack_.back().role;
-        if (role == Role::values) record_->values.append(text, size);
+        if (role == Role::values) {
+            record_->values.append(text, size);
+            NoteRawText(record_->values_raw, text, size);
+        }
         if (role == Role::text) AppendText(text, size);
         if (role == Role::integer) AppendInteger(text, size);
-        if (options_.track_layout)
+        if (tracking())
             tracker_.OnText(text, size, static_cast<std::size_t>(XML_GetCurrentByteCount(parser_)),
                             ContentOf(role));
     }
 
+    // The text stays exact while each piece is the input's next bytes as
+    // they are. A carriage return alone comes as a line feed of the same
+    // length: its byte in the input tells.
+    void NoteRawText(RawText& raw, const char* text, std::size_t size) const {
+        if (!raw.exact) return;
+        bool next = Offset() == raw.text_end && XML_GetCurrentByteCount(parser_) == static_cast<int>(size);
+        if (next && size == 1 && text[0] == '\n') {
+            int offset = 0, held = 0;
+            const char* context = XML_GetInputContext(parser_, &offset, &held);
+            next = context && offset < held && context[offset] == '\n';
+        }
+        raw.exact = next;
+        raw.text_end += size;
+    }
+    // ... and ends where its closing tag begins.
+    void EndRawText(RawText& raw) const {
+        raw.exact = raw.exact && XML_GetCurrentByteCount(parser_) > 0 && Offset() == raw.text_end;
+    }
+
     void OnMarkup(bool cdata) {
-        if (!failed_) tracker_.OnMarkup(cdata, CurrentContent());
+        if (!failed_ && tracking()) tracker_.OnMarkup(cdata, CurrentContent());
     }
 
     // A text is kept up to zelreport's limit, and measured whole.
@@ -236,7 +289,9 @@ private:
         content_.append(text, std::min(size, room));
         content_size_ += size;
         if (content_size_ > kTextLimit && options_.refuse_long_texts) {
-            Fail("a text over 8,192,000 bytes: zelreport cuts it", Here());
+            Fail(std::string(Info(stack_.back().field).name) + ": zelreport cannot read this text" +
+                     CauseAndFix(Cause::long_text),
+                 Here());
             trouble_.unwritable = true;
         }
     }
@@ -256,28 +311,14 @@ private:
         }
     }
 
-    // A field given here, with what in its layout zelreport may misread:
-    // a problem noted inside the element, else `hazard` of its content,
-    // else the nearest problem before it that loses lines or names.
+    // A field given here, with what in its layout zelreport may misread.
     Source Given(const Open& open, Cause hazard) const {
         Source source{true, record_->index, open.at, {}};
         if (!options_.track_layout) return source;
-        const std::vector<Problem>& problems = record_->problems;
-        if (open.first_problem < problems.size()) {
-            source.blame = problems[open.first_problem];
-        } else if (hazard != Cause::none) {
-            source.blame = {hazard, open.at};
-        } else {
-            for (std::size_t i = open.first_problem; i-- > 0;)
-                if (LosesLines(problems[i].cause) || MisreadsNames(problems[i].cause)) {
-                    source.blame = problems[i];
-                    break;
-                }
-            // A document not in UTF-8 is noted first in every record.
-            if (source.blame.cause == Cause::none && !problems.empty() &&
-                problems[0].cause == Cause::encoding)
-                source.blame = {Cause::encoding, open.at};
-        }
+        std::span<const Problem> problems = record_->problems;
+        source.blame = BlameElement(
+            {open.at, problems.first(open.first_problem), problems.subspan(open.first_problem), hazard},
+            document_);
         return source;
     }
 
@@ -306,14 +347,16 @@ private:
     }
 
     void BeginRecord() {
+        record_open_ = true;
         if (!record_) record_ = sink_.NewRecord();
         ClearRecord();
         record_->index = ++records_;
         record_->start = Here();
-        if (options_.track_layout) tracker_.SetRecord(&record_->problems);
+        if (options_.track_layout) tracker_.SetRecord(record_.get());
     }
 
     void EndRecord() {
+        record_open_ = false;
         record_->end = Here();
         for (std::size_t i = 0; i < kFieldCount; ++i) {
             if (kFields[i].kind == FieldKind::text) continue;
@@ -321,7 +364,8 @@ private:
             record_->source[i] = number_sources_[i];
         }
         if (options_.track_layout) {
-            record_->end_blame = EndBlame();
+            record_->end_blame =
+                BlameRecordEnd(record_->problems, tracker_.RecordCloseIsRead(), record_->end, document_);
             tracker_.SetRecord(nullptr);
         }
         sink_.OnRecord(record_);
@@ -340,20 +384,10 @@ private:
         record_->has_values = record_->datyp_after_values = false;
         record_->values.clear();
         record_->values_source = Source{};
+        record_->values_raw = RawText{};
         record_->end_blame = Problem{};
         record_->problems.clear();
-    }
-
-    // Why zelreport may not see the record's end: lost lines first, then
-    // a closing not on three lines, then markup read as names.
-    Problem EndBlame() const {
-        const std::vector<Problem>& problems = record_->problems;
-        for (const Problem& p : problems)
-            if (LosesLines(p.cause)) return p;
-        if (!tracker_.RecordCloseIsRead()) return {Cause::wrapper, record_->end};
-        for (const Problem& p : problems)
-            if (MisreadsNames(p.cause) || p.cause == Cause::encoding) return p;
-        return {};
+        record_->empty_names.clear();
     }
 
     RecordSink& sink_;
@@ -362,6 +396,7 @@ private:
     LayoutTracker tracker_;
     std::vector<Open> stack_;
     std::unique_ptr<XmlRecord> record_;
+    bool record_open_ = false;  // between a record's tags
     std::uint64_t records_ = 0;
     // Integer fields carry over from record to record.
     std::int32_t numbers_[kFieldCount] = {};
@@ -372,18 +407,19 @@ private:
     bool leading_space_ = false;
     bool too_long_ = false;
     bool failed_ = false;
+    DocumentFacts document_;
     Trouble trouble_;
     std::uint64_t fed_ = 0;
 };
 
-std::string TroubleMessage(std::string_view file, const Trouble& trouble, std::string_view severity) {
+std::string TroubleMessage(std::string_view program, std::string_view file, const Trouble& trouble,
+                           std::string_view severity) {
+    if (trouble.at.line == 0) return std::string(program) + ": " + std::string(file) + ": " + trouble.message;
     std::string message(file);
-    if (trouble.at.line > 0) {
-        message += ':';
-        message += std::to_string(trouble.at.line);
-        message += ':';
-        message += std::to_string(trouble.at.column);
-    }
+    message += ':';
+    message += std::to_string(trouble.at.line);
+    message += ':';
+    message += std::to_string(trouble.at.column);
     message += ": ";
     message += severity;
     message += trouble.message;
@@ -400,6 +436,10 @@ bool DocumentReader::Parse(const char* data, std::size_t size, bool last) {
 
 const Trouble& DocumentReader::trouble() const {
     return impl_->trouble();
+}
+
+std::uint64_t DocumentReader::TakeClosedValuesBlocks(std::vector<std::string>& blocks) {
+    return impl_->TakeClosedValuesBlocks(blocks);
 }
 
 }  // namespace zelreport::xml

@@ -4,9 +4,11 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "xml/record.h"
 
@@ -25,9 +27,10 @@ struct Trouble {
     bool unwritable = false;  // a meaning zelreport cannot read as written
 };
 
-// "FILE:LINE:COL: SEVERITYMESSAGE", or "FILE: SEVERITYMESSAGE" without a
-// place: how both programs word trouble.
-std::string TroubleMessage(std::string_view file, const Trouble& trouble, std::string_view severity = "");
+// "FILE:LINE:COL: SEVERITYMESSAGE" as compilers word it, or
+// "PROGRAM: FILE: MESSAGE" without a place: how both programs word trouble.
+std::string TroubleMessage(std::string_view program, std::string_view file, const Trouble& trouble,
+                           std::string_view severity = "error: ");
 
 class RecordSink {
 public:
@@ -54,6 +57,12 @@ public:
     // trouble: not well-formed, without meaning, or beyond a limit.
     bool Parse(const char* data, std::size_t size, bool last);
     const Trouble& trouble() const;
+
+    // Hands on the blocks of the open record's values text that can no
+    // longer grow (see ValuesText::TakeClosedBlocks), and returns the
+    // offset of that text's opening tag's ">", which names it; 0 when no
+    // record is open or nothing was taken.
+    std::uint64_t TakeClosedValuesBlocks(std::vector<std::string>& blocks);
 
 private:
     class Impl;

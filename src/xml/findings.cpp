@@ -2,133 +2,100 @@
 #include "xml/findings.h"
 
 #include <algorithm>
-#include <charconv>
-#include <cstdio>
+#include <utility>
 
 namespace zelreport::xml {
 
-namespace {
-
-// Texts are shown up to this many bytes.
-constexpr std::size_t kShownBytes = 40;
-
-}  // namespace
-
-void FindingWriter::Begin(std::string group, Position at) {
+void FindingWriter::Begin(std::string group, bool record) {
     group_ = std::move(group);
-    group_at_ = at;
-    lines_ = more_ = 0;
-}
-
-bool FindingWriter::Room() {
-    if (lines_ < kMaxLinesPerGroup) {
-        ++lines_;
-        return true;
-    }
-    ++more_;
-    return false;
+    record_ = record;
+    findings_.clear();
 }
 
 void FindingWriter::Error(Position at, std::string_view what, Cause cause) {
     ++errors_;
-    if (Room()) Line(at, "error", what, cause == Cause::none ? Cause::generic : cause);
+    findings_.push_back({at, true, cause == Cause::none ? Cause::generic : cause, std::string(what)});
 }
 
-void FindingWriter::Warning(Position at, std::string_view what) {
-    if (Room()) Line(at, "warning", what, Cause::none);
+void FindingWriter::Warning(Position at, std::string_view what, Cause cause) {
+    findings_.push_back({at, false, cause, std::string(what)});
 }
 
 void FindingWriter::Suppressed(std::uint64_t count) {
     errors_ += count;
-    more_ += count;
+    TallyOf(Cause::generic).hidden += count;
 }
 
 void FindingWriter::End() {
-    if (more_ > 0) Line(group_at_, "note", "and " + std::to_string(more_) + " more", Cause::none);
-    more_ = 0;
+    if (record_) ++records_;
+    if (findings_.empty()) return;
+    anything_ = true;
+    bool misread = false;
+    std::stable_sort(findings_.begin(), findings_.end(), [](const Finding& a, const Finding& b) {
+        return a.at.line != b.at.line ? a.at.line < b.at.line : a.at.column < b.at.column;
+    });
+    bool see_encoding = std::any_of(findings_.begin(), findings_.end(),
+                                    [](const Finding& f) { return f.cause == Cause::see_encoding; });
+    if (see_encoding && !encoding_told_) DocumentEncoding();
+    // Each cause (the warnings as one) counts this group once, shown or not.
+    std::vector<bool> seen(tallies_.size()), shown(tallies_.size());
+    for (const Finding& finding : findings_) {
+        misread = misread || finding.error;
+        auto c = static_cast<std::size_t>(finding.cause);
+        if (!seen[c]) {
+            seen[c] = true;
+            shown[c] = all_ || tallies_[c].shown < kShownRecordsPerCause;
+            ++(shown[c] ? tallies_[c].shown : tallies_[c].hidden);
+        }
+        if (shown[c]) Line(finding);
+    }
+    if (record_ && misread) ++misread_;
+    findings_.clear();
+    out_.FlushIfFull();
 }
 
-void FindingWriter::Line(Position at, std::string_view severity, std::string_view what, Cause cause) {
+void FindingWriter::Finish(bool summary) {
+    for (std::size_t c = 0; c < tallies_.size(); ++c) {
+        if (tallies_[c].hidden == 0) continue;
+        std::string& out = out_.buffer();
+        out += file_ + ": note: " + std::to_string(tallies_[c].hidden) + " more records with the same ";
+        out +=
+            c == 0 ? std::string("warning") : "cause: " + std::string(Describe(static_cast<Cause>(c)).what);
+        out += '\n';
+    }
+    if (summary && anything_)
+        out_.buffer() += file_ + ": " + std::to_string(records_) +
+                         (records_ == 1 ? " record: " : " records: ") + std::to_string(records_ - misread_) +
+                         " read as the XML means, " + std::to_string(misread_) + " misread\n";
+    out_.FlushIfFull();
+}
+
+// A document not in UTF-8 is named once, at its first line, before the
+// first record it explains.
+void FindingWriter::DocumentEncoding() {
+    encoding_told_ = true;
+    ++errors_;
+    std::string group = std::exchange(group_, {});
+    Line({{0, 1, 1}, true, Cause::encoding, "the document is not in UTF-8"});
+    group_ = std::move(group);
+}
+
+void FindingWriter::Line(const Finding& finding) {
+    const Position& at = finding.at;
     std::string& out = out_.buffer();
     out += file_;
     out += ':';
     out += std::to_string(at.line);
     out += ':';
     out += std::to_string(at.column);
-    out += ": ";
-    out += severity;
-    out += ": ";
+    out += finding.error ? ": error: " : ": warning: ";
     if (!group_.empty()) {
         out += group_;
         out += ": ";
     }
-    out += what;
-    if (cause != Cause::none) {
-        const CauseText& text = Describe(cause);
-        out += "; cause: ";
-        out += text.what;
-        out += "; fix: ";
-        out += text.fix;
-    }
+    out += finding.what;
+    if (finding.cause != Cause::none) out += CauseAndFix(finding.cause);
     out += '\n';
-    out_.FlushIfFull();
-}
-
-// The length of the UTF-8 sequence at `p` (before `end`), or 0.
-std::size_t Utf8Length(const unsigned char* p, const unsigned char* end) {
-    std::size_t n = *p >= 0xF0 && *p <= 0xF4 ? 4 : *p >= 0xE0 ? 3 : *p >= 0xC2 && *p <= 0xDF ? 2 : 0;
-    if (n == 0 || static_cast<std::size_t>(end - p) < n) return 0;
-    for (std::size_t i = 1; i < n; ++i)
-        if ((p[i] & 0xC0) != 0x80) return 0;
-    return n;
-}
-
-std::string ShowText(const std::string* text, std::uint64_t size) {
-    if (!text) return "nothing";
-    std::string shown = "\"";
-    const auto* p = reinterpret_cast<const unsigned char*>(text->data());
-    const unsigned char* end = p + std::min<std::size_t>(text->size(), kShownBytes);
-    while (p < end) {
-        unsigned char b = *p;
-        std::size_t utf8 = b >= 0x80 ? Utf8Length(p, end) : 0;
-        if (utf8 > 0) {
-            shown.append(reinterpret_cast<const char*>(p), utf8);
-            p += utf8;
-            continue;
-        }
-        ++p;
-        if (b == '"' || b == '\\') {
-            shown += '\\';
-            shown += static_cast<char>(b);
-        } else if (b == '\n') {
-            shown += "\\n";
-        } else if (b == '\r') {
-            shown += "\\r";
-        } else if (b == '\t') {
-            shown += "\\t";
-        } else if (b < 0x20 || b >= 0x7f) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\x%02x", b);
-            shown += escape;
-        } else {
-            shown += static_cast<char>(b);
-        }
-    }
-    if (size > kShownBytes) shown += "...";
-    shown += '"';
-    if (size > kShownBytes) shown += " (" + std::to_string(size) + " bytes)";
-    return shown;
-}
-
-std::string ShowNumber(std::int64_t value) {
-    return std::to_string(value);
-}
-
-// The shortest spelling that reads back as the same float.
-std::string ShowFloat(float value) {
-    char text[32];
-    auto result = std::to_chars(text, text + sizeof text, value);
-    return std::string(text, result.ptr);
 }
 
 }  // namespace zelreport::xml

@@ -12,11 +12,14 @@ namespace zelreport::xml {
 
 struct FormatResult {
     enum Outcome { written, refused, trouble } outcome = written;
-    // "FILE:LINE:COL: ..." for a meaning zelreport cannot read as
+    // "FILE:LINE:COL: error: ..." for a meaning zelreport cannot read as
     // written or a document that cannot be read; "FILE: ..." without a place.
     std::string message;
 };
 
-FormatResult FormatDocument(std::string_view name, ReadFn read, Output& out);
+// Writes the meaning of the document `read` gives, called `name` in
+// messages, to `out`; warnings (texts written as absent) go to `warnings`
+// when given.
+FormatResult FormatDocument(std::string_view name, ReadFn read, Output& out, Output* warnings = nullptr);
 
 }  // namespace zelreport::xml

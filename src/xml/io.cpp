@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "reader/write_all.h"
+
 namespace zelreport::xml {
 
 ReadFn ReadFromFd(int fd) {
@@ -45,20 +47,7 @@ bool Output::Flush() {
 }
 
 Output::Sink WriteToFd(int fd) {
-    return [fd](std::string_view text) {
-        const char* p = text.data();
-        std::size_t left = text.size();
-        while (left > 0) {
-            ssize_t n = write(fd, p, left);
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                return false;
-            }
-            p += n;
-            left -= static_cast<std::size_t>(n);
-        }
-        return true;
-    };
+    return [fd](std::string_view text) { return WriteAll(fd, text); };
 }
 
 Output::Sink AppendTo(std::string& text) {

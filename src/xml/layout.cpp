@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "xml/layout.h"
 
+#include <utility>
+
 #include "xml/limits.h"
 
 namespace zelreport::xml {
@@ -22,15 +24,17 @@ bool BareNameGoesOn(Name name) {
 
 }  // namespace
 
-void LayoutTracker::SetRecord(std::vector<Problem>* problems) {
-    problems_ = problems;
+void LayoutTracker::SetRecord(XmlRecord* record) {
+    record_ = record;
     cut_noted_ = false;  // each record gets its own note
     for (Seen& seen : last_) seen = Seen{};
-    if (document_problem_ != Cause::none) Note(document_problem_);
 }
 
 void LayoutTracker::Note(Cause cause) {
-    if (problems_ && problems_->size() < kMaxProblems) problems_->push_back({cause, locator_.Here()});
+    if (!record_) return;
+    // An empty name changes nothing zelreport reads: a warning, never a blame.
+    std::vector<Problem>& notes = cause == Cause::empty_name ? record_->empty_names : record_->problems;
+    if (notes.size() < kMaxProblems) notes.push_back({cause, locator_.Here()});
 }
 
 void LayoutTracker::NoteOnce(Cause cause) {
@@ -39,13 +43,18 @@ void LayoutTracker::NoteOnce(Cause cause) {
     Note(cause);
 }
 
-void LayoutTracker::NewLine() {
+void LayoutTracker::NewLine(bool crlf) {
     // After an empty line (or one of tabs) zelreport reads the line break as
-    // a name and goes on at the next "<"; a line of spaces it skips.
-    if (fresh_ && !lead_space_) next_line_ = false;
+    // a name and goes on at the next "<"; a line of spaces it skips. After an
+    // integer element that name is empty while the keyword is still current;
+    // CR LF makes it two bytes, which is no keyword and says nothing.
+    bool empty = fresh_ && !lead_space_;
+    if (empty) next_line_ = false;
+    empty_name_ = after_integer_ && empty && !crlf;
+    after_integer_ = integer_line_;
     ++line_;
     fresh_ = true;
-    lead_space_ = skipped_ = cut_ = cut_noted_ = false;
+    lead_space_ = lead_blank_ = skipped_ = cut_ = cut_noted_ = integer_line_ = false;
 }
 
 bool LayoutTracker::IsRead(const Tag& tag) {
@@ -69,8 +78,11 @@ void LayoutTracker::Remember(const Tag& tag, bool line_start) {
 
 void LayoutTracker::OnTag(const Tag& tag) {
     bool line_start = fresh_ && !lead_space_;
+    if (std::exchange(empty_name_, false) && fresh_ && !lead_blank_) Note(Cause::empty_name);
     if (IsRead(tag)) {
-        if (!tag.plain)
+        // Markup in a tag makes zelreport miss the name; that matters only
+        // for the names it needs.
+        if (!tag.plain && (LossMatters(tag) || tag.in_content))
             Note(Cause::markup_in_name);
         else if (tag.long_name)
             Note(Cause::long_name);
@@ -81,6 +93,8 @@ void LayoutTracker::OnTag(const Tag& tag) {
                 // An integer element is read up to its digits, then the rest
                 // of its line is dropped.
                 next_line_ = tag.content == Content::integer;
+                integer_line_ =
+                    integer_line_ || (next_line_ && tag.plain && !tag.long_name && !tag.in_content);
                 content_bytes_ = 0;
                 after_line_break_ = content_noted_ = false;
                 break;
@@ -114,11 +128,12 @@ void LayoutTracker::OnText(const char* data, std::size_t size, std::size_t raw_s
                 NoteOnce(Cause::values_line);  // an empty line ends the values
             }
             after_line_break_ = content_bytes_ > 0;
-        } else if (content == Content::text) {
-            NoteOnce(Cause::escaped_content);
+        } else if (content == Content::text && content_bytes_ > 0) {
+            // The byte after the opening tag is stored whatever it is.
+            NoteOnce(Cause::line_break_in_text);
         }
         if (content != Content::none) ++content_bytes_;
-        NewLine();
+        NewLine(raw_size == 2);
         return;
     }
     if (content != Content::none) {
@@ -131,8 +146,10 @@ void LayoutTracker::OnText(const char* data, std::size_t size, std::size_t raw_s
     }
     for (std::size_t i = 0; fresh_ && i < size; ++i) {
         if (data[i] == ' ')
-            lead_space_ = true;
-        else if (data[i] != '\t')
+            lead_space_ = lead_blank_ = true;
+        else if (data[i] == '\t')
+            lead_blank_ = true;
+        else
             fresh_ = false;
     }
 }

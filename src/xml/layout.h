@@ -37,8 +37,8 @@ class LayoutTracker {
 public:
     explicit LayoutTracker(const Locator& locator) : locator_(locator) {}
 
-    // Problems go to `problems` (the current record's) while it is set.
-    void SetRecord(std::vector<Problem>* problems);
+    // Problems go to the current record while one is set.
+    void SetRecord(XmlRecord* record);
     void OnTag(const Tag& tag);
     // Character data: `size` decoded bytes that stood as `raw_size` bytes.
     void OnText(const char* data, std::size_t size, std::size_t raw_size, Content content);
@@ -60,13 +60,13 @@ private:
 
     void Note(Cause cause);
     void NoteOnce(Cause cause);  // once per content
-    void NewLine();
+    void NewLine(bool crlf);
     // True when zelreport reads this tag; notes why not otherwise.
     bool IsRead(const Tag& tag);
     void Remember(const Tag& tag, bool line_start);
 
     const Locator& locator_;
-    std::vector<Problem>* problems_ = nullptr;
+    XmlRecord* record_ = nullptr;
     Cause document_problem_ = Cause::none;
     std::uint64_t line_ = 1;
     // The current line.
@@ -75,6 +75,12 @@ private:
     bool skipped_ = false;     // zelreport skips the whole line
     bool cut_ = false;         // zelreport drops the rest of the line
     bool cut_noted_ = false;
+    bool lead_blank_ = false;    // the white space at its start holds a blank or tab
+    bool integer_line_ = false;  // zelreport read an integer element on it
+    // The line before held an integer element; the line just ended was empty
+    // after one, so a "<" at the next line's start follows an empty name.
+    bool after_integer_ = false;
+    bool empty_name_ = false;
     // What zelreport read last moves it to the next line first.
     bool next_line_ = false;
     // The content being read.

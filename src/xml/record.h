@@ -36,6 +36,15 @@ struct Source {
     Problem blame;
 };
 
+// Where an element's character data lies in the input, when it is those
+// bytes exactly: no reference, section, comment, child or line end that
+// the XML reading rewrote or left out.
+struct RawText {
+    std::uint64_t tag_end = 0;   // offset of the opening tag's ">"
+    std::uint64_t text_end = 0;  // offset of the closing tag's "<"
+    bool exact = false;
+};
+
 struct XmlRecord {
     std::uint64_t index = 0;  // from 1, in document order
     Position start;           // <zelrecord>
@@ -51,11 +60,14 @@ struct XmlRecord {
     bool has_values = false;
     ValuesText values;
     Source values_source;
+    RawText values_raw;
     bool datyp_after_values = false;
     // Why zelreport may not see the record's end (none: no reason found).
     Problem end_blame;
-    // Layout problems in document order (zelcheck only).
+    // Layout problems in document order, and the places where zelreport
+    // reads an empty name and says so (zelcheck only).
     std::vector<Problem> problems;
+    std::vector<Problem> empty_names;
 };
 
 }  // namespace zelreport::xml

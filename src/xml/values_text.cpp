@@ -39,6 +39,12 @@ void ValuesText::append(const char* data, std::size_t size) {
     last->append(data, size);
 }
 
+void ValuesText::TakeClosedBlocks(std::vector<std::string>& blocks) {
+    if (blocks_.size() < 2) return;
+    for (std::size_t i = 0; i + 1 < blocks_.size(); ++i) blocks.push_back(std::move(blocks_[i]));
+    blocks_.erase(blocks_.begin(), blocks_.end() - 1);
+}
+
 bool ValuesText::Contains(char c) const {
     for (const std::string& block : blocks_)
         if (block.find(c) != std::string::npos) return true;

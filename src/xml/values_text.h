@@ -23,6 +23,10 @@ public:
         for (const std::string& block : blocks_) take(std::string_view(block));
     }
     bool Contains(char c) const;
+    // Moves every block but the last, which may still grow, to the end of
+    // `blocks`: a long text handed on in part while it is read.
+    // ForEachBlock then gives the rest.
+    void TakeClosedBlocks(std::vector<std::string>& blocks);
 
 private:
     std::vector<std::string> blocks_;

@@ -63,6 +63,12 @@ void ValuesWriter::Write(std::string_view raw) {
     const char* same = p;  // start of the input copied as it is
     while (p < end) {
         unsigned char kind = kClasses[static_cast<unsigned char>(*p)];
+        if (blank_owed_) {
+            // The white space the last piece ended with, unless this one
+            // begins with its own.
+            blank_owed_ = false;
+            if (kind != separator) Separate();
+        }
         if (kind == token_byte || (kind == separator && any_ && *p == ' ' && Plain(p, end))) {
             p = TakePlainRun(p, end, same);
             continue;
@@ -78,18 +84,21 @@ void ValuesWriter::Write(std::string_view raw) {
         }
         const char* gap = p;
         while (p < end && kClasses[static_cast<unsigned char>(*p)] == separator) ++p;
-        if (p == end || !any_) {
-            Copy(same, gap);
-            same = p;
-            continue;
-        }
-        bool wrap = line_ >= kValuesLineBytes;
         Copy(same, gap);
-        Put(wrap ? "\n " : " ");
-        line_ = wrap ? 1 : line_ + 1;
         same = p;
+        if (!any_) continue;
+        if (p == end)
+            blank_owed_ = true;  // a token may follow in the next piece
+        else
+            Separate();
     }
     Copy(same, p);
+}
+
+void ValuesWriter::Separate() {
+    bool wrap = line_ >= kValuesLineBytes;
+    Put(wrap ? "\n " : " ");
+    line_ = wrap ? 1 : line_ + 1;
 }
 
 // Takes the run of token bytes and single blanks from `p` on, which

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "support/run.h"
 
+#include <fcntl.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -25,6 +27,36 @@ RunResult RunShell(const std::string& command, const std::string& input) {
 
 RunResult RunProgram(const std::string& input, const std::string& args) {
     return RunShell("exec \"$ZELREPORT\" " + args, input);
+}
+
+RunResult RunIntoNonBlockingPipe(const char* program, const std::string& argument, const std::string& input,
+                                 int fd) {
+    constexpr useconds_t kFillTime = 200 * 1000;
+    int ends[2];
+    if (pipe(ends) != 0) throw std::runtime_error("pipe");
+    fcntl(ends[1], F_SETFL, O_NONBLOCK);
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(ends[1], fd);
+        close(ends[0]), close(ends[1]);
+        int in = open(input.c_str(), O_RDONLY);
+        dup2(in, 0);
+        if (argument.empty())
+            execl(program, program, nullptr);
+        else
+            execl(program, program, argument.c_str(), nullptr);
+        _exit(127);
+    }
+    close(ends[1]);
+    usleep(kFillTime);
+    RunResult result;
+    char buffer[4096];
+    for (ssize_t n; (n = read(ends[0], buffer, sizeof buffer)) > 0;) result.out.append(buffer, n);
+    close(ends[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return result;
 }
 
 std::string ReadFile(const std::string& path) {

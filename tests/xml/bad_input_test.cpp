@@ -3,8 +3,10 @@
 // place and status 2, never a crash; and memory that stays with the
 // largest record however many records zelreport misses.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <string>
 #include <utility>
 
@@ -35,9 +37,9 @@ TEST(Companions, TroubleEndsWithAMessageAndStatus2) {
          2},
         {"directory", "$ZELFMT / >/dev/null", "", "zelfmt: /: read error: Is a directory\n", 2},
         {"document never closed", "$ZELCHECK", open_record,
-         "zelcheck: <stdin>:4:1: not well-formed XML: no element found\n", 2},
+         "<stdin>:4:1: error: not well-formed (no element found)\n", 2},
         {"mismatched tag", "$ZELFMT - >/dev/null", "<orv-standard-file>\n<ni>1</nj>\n",
-         "zelfmt: <stdin>:2:8: not well-formed XML: mismatched tag\n", 2},
+         "<stdin>:2:8: error: not well-formed (mismatched tag)\n", 2},
         {"output full", "$ZELFMT >/dev/full", zeltest::Sample(),
          "zelfmt: error writing standard output: No space left on device\n", 2},
         {"two documents for zelfmt", "$ZELFMT a b", "",
@@ -108,6 +110,51 @@ TEST(Companions, LongTextIsNamedNotHeld) {
         EXPECT_LT(std::atol(run.out.c_str() + second), 48 * 1024 * kMemoryBoundScale) << program;
         EXPECT_NE(run.out.find(cause), std::string::npos) << program;
     }
+}
+
+// A host that refuses a second thread: the parse runs on the calling
+// thread, and zelreport's reader converts its long runs of values alone,
+// with the same findings, output and status. Each values text is about
+// 120 KB, well past the length where zelreport hands half of a run to a
+// thread of its own; some records have a line zelreport skips.
+TEST(Companions, SameOutputWhenTheHostRefusesAThread) {
+    constexpr int kRecords = 40, kValues = 20000;
+    std::string document = "<orv-standard-file>\n";
+    for (int i = 0; i < kRecords; ++i) {
+        document += "<zelrecord>\n<nomvar>R" + std::to_string(i) + "</nomvar>\n";
+        if (i % 9 == 4) document += "  <ip1>5</ip1>\n";
+        document += "<ni>" + std::to_string(kValues) +
+                    "</ni>\n<nj>1</nj>\n<nk>1</nk>\n<datyp>1</datyp>\n<zeldata>\n<values>";
+        for (int v = 0; v < kValues; ++v) document += std::to_string((v * 37 + i) % 1000) + ".5 ";
+        document += "</values>\n</zeldata>\n</zelrecord>\n";
+    }
+    document += "</orv-standard-file>\n";
+    const std::string refuse =
+        "ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0 "
+        "LD_PRELOAD=" ZELREPORT_REFUSE_THREADS " ";
+    for (const char* program : {ZELCHECK_BIN, ZELFMT_BIN}) {
+        auto normal = zeltest::RunShell(std::string(program) + " in", document);
+        auto alone = zeltest::RunShell(refuse + program + " in", document);
+        EXPECT_EQ(alone.out, normal.out) << program;
+        EXPECT_EQ(alone.err, normal.err) << program;
+        EXPECT_EQ(alone.status, normal.status) << program;
+        EXPECT_EQ(normal.status, program == std::string(ZELCHECK_BIN) ? 1 : 0) << normal.err;
+    }
+}
+
+// A non-blocking standard output that fills up (as a parent's pipe may
+// be) is waited on: all of zelfmt's output comes through, status 0.
+TEST(Companions, NonBlockingStandardOutputIsWaitedOn) {
+    std::string document = "<orv-standard-file>\n";
+    for (int i = 0; i < 2000; ++i)
+        document += "<zelrecord>\n<zeldata>\n<values>1</values>\n</zeldata>\n</zelrecord>\n";
+    document += "</orv-standard-file>\n";
+    std::string path = testing::TempDir() + "companions-nonblocking.xml";
+    { std::ofstream(path) << document; }
+    auto run = zeltest::RunIntoNonBlockingPipe(ZELFMT_BIN, path, "/dev/null", STDOUT_FILENO);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_GT(run.out.size(), std::size_t{200'000});
+    EXPECT_TRUE(run.out.ends_with("</zelrecord>\n</orv-standard-file>\n"));
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 
 #include "elements/number.h"
 #include "xml/check.h"
+#include "xml/content.h"
 #include "xml/document_reader.h"
 #include "xml/format.h"
 #include "xml/meaning.h"
@@ -39,7 +40,7 @@ struct Rec {
 
 struct Style {
     bool one_line, crlf, tabs, cdata, entities, comments, attributes, minus_lines, datyp_after, no_wrapper,
-        twos_complement, int_blanks;
+        twos_complement, int_blanks, empty_texts, utf16;
     int spaces;
 };
 
@@ -82,8 +83,9 @@ public:
         return records;
     }
     Style PickStyle() {
-        return {Chance(20), Chance(20), Chance(20), Chance(20), Chance(30), Chance(20),  Chance(20),
-                Chance(20), Chance(20), Chance(20), Chance(30), Chance(20), Below(3) * 2};
+        return {Chance(20), Chance(20), Chance(20), Chance(20), Chance(30),
+                Chance(20), Chance(20), Chance(20), Chance(20), Chance(20),
+                Chance(30), Chance(20), Chance(20), Chance(10), Below(3) * 2};
     }
 
 private:
@@ -121,6 +123,10 @@ std::string Write(const std::vector<Rec>& records, const Style& style, Generator
         for (std::size_t i = 0; i < kFieldCount; ++i) {
             std::string content;
             if (r.text[i]) content = Escape(*r.text[i], style, g);
+            // An empty text means what an absent one does to zelreport.
+            if (!r.text[i] && kFields[i].kind == FieldKind::text && style.empty_texts && g.Chance(30))
+                doc += Cat(indent(2), "<", kFields[i].name,
+                           g.Chance(50) ? "/>" : "></" + std::string(kFields[i].name) + ">", eol);
             if (r.number[i]) {
                 std::int64_t v = *r.number[i];
                 if (style.twos_complement && v < 0) v += std::int64_t{1} << 32;
@@ -139,7 +145,16 @@ std::string Write(const std::vector<Rec>& records, const Style& style, Generator
             doc += Cat(indent(2), "<zeldata>", eol, inside, datyp, indent(2), "</zeldata>", eol);
         doc += Cat(indent(1), "</zelrecord>", eol);
     }
-    return Cat(doc, "</orv-standard-file>", eol);
+    doc += Cat("</orv-standard-file>", eol);
+    if (!style.utf16) return doc;
+    // The same text in UTF-16LE, with its byte order mark (the texts and
+    // values written are ASCII).
+    std::string wide = "\xFF\xFE";
+    for (char c : Cat("<?xml version=\"1.0\" encoding=\"UTF-16\"?>", eol, doc.substr(doc.find('<', 1)))) {
+        wide += c;
+        wide += '\0';
+    }
+    return wide;
 }
 
 // The reports of the record set, from the library's own conversions.
@@ -194,6 +209,12 @@ auto InMemory(Engine engine, const std::string& document, std::string& out) {
     Output output(AppendTo(out));
     return engine("d.xml", ReadFromMemory(document), output);
 }
+FormatResult Format(std::string_view name, ReadFn read, Output& out) {
+    return FormatDocument(name, std::move(read), out);
+}
+CheckResult Check(std::string_view name, ReadFn read, Output& out) {
+    return CheckDocument(name, std::move(read), out);
+}
 
 TEST(Properties, HoldForRandomRecordSetsInManyStyles) {
     constexpr int kDocuments = 300;
@@ -203,13 +224,13 @@ TEST(Properties, HoldForRandomRecordSetsInManyStyles) {
         std::string d = Write(records, g.PickStyle(), g), expected = Expected(records);
         SCOPED_TRACE(Cat("document ", std::to_string(n), ":\n", d));
         std::string f, again, findings;
-        FormatResult formatted = InMemory(FormatDocument, d, f);
+        FormatResult formatted = InMemory(Format, d, f);
         ASSERT_EQ(formatted.outcome, FormatResult::written) << formatted.message;
         EXPECT_EQ(Reports(f), expected);
-        CheckResult check = InMemory(CheckDocument, f, findings);
+        CheckResult check = InMemory(Check, f, findings);
         EXPECT_FALSE(check.trouble) << check.message;
         EXPECT_EQ(check.errors, 0u) << findings;
-        InMemory(FormatDocument, f, again);
+        InMemory(Format, f, again);
         EXPECT_EQ(again, f);
         MeaningReports meaning;
         DocumentReader reader(meaning, {});
@@ -217,12 +238,99 @@ TEST(Properties, HoldForRandomRecordSetsInManyStyles) {
         EXPECT_EQ(meaning.text, expected);
         // zelcheck on the document itself: finding nothing means zelreport reads it right.
         findings.clear();
-        check = InMemory(CheckDocument, d, findings);
+        check = InMemory(Check, d, findings);
         ASSERT_FALSE(check.trouble) << check.message;
         if (check.errors == 0) {
             EXPECT_EQ(Reports(d), expected) << findings;
         }
+        // Broken inside its last record, the document keeps the findings of
+        // the records before, then stops with the trouble.
+        std::size_t last = d.rfind("<zelrecord>");
+        if (last == std::string::npos || d[1] == '\0') continue;
+        std::string broken = d, before_findings;
+        broken.insert(last + std::string_view("<zelrecord>").size(), "<ni>1</nj>");
+        check = InMemory(Check, broken, before_findings);
+        EXPECT_TRUE(check.trouble);
+        std::string kept = Cat(": record ", std::to_string(records.size()), " (");
+        for (std::size_t at = 0, end; (end = findings.find('\n', at)) != std::string::npos; at = end + 1) {
+            std::string line = findings.substr(at, end - at + 1);
+            if (line.find(": record ") != std::string::npos && line.find(kept) == std::string::npos) {
+                EXPECT_NE(before_findings.find(line), std::string::npos) << line;
+            }
+        }
     }
+}
+
+// zelcheck takes zelreport's values as right, unconverted, only where
+// zelreport read plainly the very bytes of the XML text; every other
+// layout is compared value by value and a difference found.
+TEST(Properties, ValuesReadDifferentlyAreFoundWhateverTheLayout) {
+    const struct {
+        const char* values;
+        bool misread;
+    } cases[] = {
+        {"<values>1 2 3</values>", false},           {"<values>1\t2\t3 </values>", false},
+        {"<values>1\n 2\n 3\n</values>", false},     {"<values>\n1 2 3</values>", false},
+        {"<values>1 2 3<!-- x --></values>", false},  // not the same bytes, the same values
+        {"<values>1\n-2 3</values>", true},           // "1-2" reads as 1
+        {"<values>1\r2 3</values>", true},            // the text ends at the carriage return
+        {"<values>1\r\n 2 3</values>", false},        // a CRLF that a blank continues separates
+        {"<values>1&#32;2 3</values>", true},        {"<values><![CDATA[1 2 3]]></values>", true},
+        {"<values>1 2 <!-- x -->3</values>", true},
+    };
+    for (const auto& c : cases) {
+        std::string document = Cat("<orv-standard-file>\n<zelrecord>\n<ni>3</ni>\n<nj>1</nj>\n<nk>1</nk>\n",
+                                   "<datyp>1</datyp>\n<zeldata>\n", c.values,
+                                   "\n</zeldata>\n</zelrecord>\n</orv-standard-file>\n"),
+                    findings;
+        CheckResult check = InMemory(Check, document, findings);
+        EXPECT_FALSE(check.trouble) << check.message;
+        EXPECT_EQ(check.errors > 0, c.misread) << c.values << "\n" << findings;
+    }
+}
+
+// A values text of megabytes is written while the rest of its record is
+// read: the record's fields still come first, a second values element
+// still replaces the first, either long or short, and zelcheck finds the
+// output read exactly.
+TEST(Properties, LongValuesTextsAreWrittenWhole) {
+    auto long_text = [](int seed, std::size_t bytes) {
+        std::string text;
+        for (int i = 0; text.size() < bytes; ++i)
+            text += std::to_string((i * seed) % 100003) + (i % 11 ? " " : "\t\n  ");
+        return text;
+    };
+    const std::string t1 = long_text(7, 3'000'000), t2 = long_text(13, 2'000'000),
+                      t3 = long_text(17, 1'500'000);
+    auto values = [](const std::string& text) { return Cat("<values>", text, "</values>"); };
+    std::string d = Cat("<orv-standard-file>\n<zelrecord><nomvar>A</nomvar><zeldata>", values(t1),
+                        "</zeldata><etiket>E</etiket></zelrecord>\n<zelrecord><zeldata>", values(t2),
+                        values("7 8 9"), "</zeldata></zelrecord>\n<zelrecord><zeldata>", values("1 2"),
+                        values(t3), "</zeldata></zelrecord>\n<zelrecord><zeldata>", values(t2), values(t3),
+                        "</zeldata></zelrecord>\n</orv-standard-file>\n");
+    std::string f, findings;
+    FormatResult formatted = InMemory(Format, d, f);
+    ASSERT_EQ(formatted.outcome, FormatResult::written) << formatted.message;
+    auto tokens = [](std::string_view text) {
+        std::vector<std::string_view> all;
+        ForEachToken(text, [&all](std::string_view token) { all.push_back(token); });
+        return all;
+    };
+    std::size_t at = 0;
+    for (const std::string* meant : {&t1, &t2, &t3, &t3}) {
+        std::size_t begin = f.find("<values>", at) + std::string_view("<values>").size();
+        at = f.find("</values>", begin);
+        std::string_view written(f.data() + begin, at - begin);
+        if (meant == &t2) {
+            EXPECT_EQ(written, "7 8 9");
+        } else {
+            EXPECT_TRUE(tokens(written) == tokens(*meant)) << written.substr(0, 40);
+        }
+    }
+    EXPECT_LT(f.find("<etiket>E</etiket>\n"), f.find("<values>"));  // the field given after the values
+    CheckResult check = InMemory(Check, f, findings);
+    EXPECT_FALSE(check.trouble) << check.message;
+    EXPECT_EQ(check.errors, 0u) << findings;
 }
 
 }  // namespace
