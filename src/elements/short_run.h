@@ -13,11 +13,18 @@
 
 namespace zelreport {
 
-inline const char* ParseShortToken(const char* q, const char* end, float& value) {
+// A short number from `q` (kShortNumberReach bytes before `end`), with
+// `floor` the first byte that may be loaded.
+inline const char* ParseShortToken(const char* floor, const char* q, const char* end, float& value) {
+#if ZELREPORT_FLOAT_IN_PLACE
+    if (q - floor >= kShortNumberLookBack) return ParseFloatInPlace(q, end, value);
+#else
+    (void)floor;
+#endif
     return ParseShortFloat(q, end, value);
 }
 
-inline const char* ParseShortToken(const char* q, const char* end, std::int32_t& value) {
+inline const char* ParseShortToken(const char*, const char* q, const char* end, std::int32_t& value) {
     return ParseShortInt(q, end, value);
 }
 
@@ -66,23 +73,28 @@ inline const char* ConvertWholeToken(const char* q, const char* end, std::int32_
 }
 
 // Converts the tokens from `q` (a token byte) on, and the separators after
-// them, before `stop` in a block ending at `end`, writing the values at
+// them, before `stop` in a block from `floor` to `end`, writing the values at
 // `out` up to `out_end`: short numbers with word loads while the block
 // leaves room for them, any other token that can be converted where it
 // lies the general way. Returns where it stopped: `stop`, a byte that is
 // no separator and no token byte, a token that cannot be converted here,
 // or the end of the room.
 template <typename T, typename Tally>
-const char* ConvertRun(const char* q, const char* stop, const char* end, T*& out, T* out_end, Tally& tally,
-                       std::string& scratch) {
+const char* ConvertRun(const char* floor, const char* q, const char* stop, const char* end, T*& out,
+                       T* out_end, Tally& tally, std::string& scratch) {
     Tally running = tally;  // in registers for the loop
     while (q < stop && out < out_end) {
         T value;
-        const char* r = end - q > kShortNumberReach ? ParseShortToken(q, end, value) : nullptr;
+        const char* r = end - q > kShortNumberReach ? ParseShortToken(floor, q, end, value) : nullptr;
         if (!r) r = ConvertWholeToken(q, end, value, scratch);
         if (!r) break;
         *out++ = value;
         running.Add(value);
+        // The usual separator: one blank, then the next token.
+        if (end - r > 1 && r[0] == ' ' && IsTokenByte(static_cast<unsigned char>(r[1]))) {
+            q = r + 1;
+            continue;
+        }
         q = SkipSeparators(r, end);
         if (q == end || !IsTokenByte(static_cast<unsigned char>(*q))) break;
     }

@@ -58,12 +58,22 @@ inline bool IsBlankContinuedLineFeed(const char* q, const char* end) {
     return *q == '\n' && q + 1 < end && q[1] == ' ';
 }
 
-// True when the byte at `q` (before `end`) surely ends a values token: a
-// separator other than a line feed, the "<" or zero byte that ends the
-// text, or a line feed that the next line continues with a blank.
+// Bytes that surely end a values token whatever follows them: a separator
+// other than a line feed, and the "<" or zero byte that ends the text.
+constexpr std::array<bool, 256> MakeAloneEnds() {
+    std::array<bool, 256> ends{};
+    for (unsigned char b : {' ', '\t', '<', '\0'}) ends[b] = true;
+    return ends;
+}
+inline constexpr std::array<bool, 256> kAloneEnds = MakeAloneEnds();
+constexpr bool EndsTokenAlone(char b) {
+    return kAloneEnds[static_cast<unsigned char>(b)];
+}
+
+// True when the byte at `q` (before `end`) surely ends a values token: one
+// of the above, or a line feed that the next line continues with a blank.
 inline bool EndsToken(const char* q, const char* end) {
-    unsigned char b = static_cast<unsigned char>(*q);
-    return b == ' ' || b == '\t' || b == '<' || b == '\0' || IsBlankContinuedLineFeed(q, end);
+    return EndsTokenAlone(*q) || IsBlankContinuedLineFeed(q, end);
 }
 
 }  // namespace zelreport

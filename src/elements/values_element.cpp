@@ -174,7 +174,7 @@ bool TakeSimpleTokens(Scanner& in, ValuesHelper& helper, std::string& scratch, D
         std::span<T> room = data.Spare();
         T* out = room.data();
         const char* stop = split ? split : warmed_up ? warmed_up : end;
-        q = ConvertRun(q, stop, end, out, out + room.size(), tally, scratch);
+        q = ConvertRun(in.floor, q, stop, end, out, out + room.size(), tally, scratch);
         data.Commit(static_cast<std::size_t>(out - room.data()));
         bool going = q != end && IsTokenByte(static_cast<unsigned char>(*q));
         if (split && q == split) {

@@ -63,11 +63,11 @@ void ValuesHelper::Work() {
         std::size_t count;
         if (integers) {
             std::int32_t* out = ints_.data();
-            stop = ConvertRun(begin, end, end, out, ints_.data() + ints_.size(), none, scratch_);
+            stop = ConvertRun(begin, begin, end, end, out, ints_.data() + ints_.size(), none, scratch_);
             count = static_cast<std::size_t>(out - ints_.data());
         } else {
             float* out = floats_.data();
-            stop = ConvertRun(begin, end, end, out, floats_.data() + floats_.size(), none, scratch_);
+            stop = ConvertRun(begin, begin, end, end, out, floats_.data() + floats_.size(), none, scratch_);
             count = static_cast<std::size_t>(out - floats_.data());
         }
         lock.lock();

@@ -68,7 +68,7 @@ Result run_file(std::FILE* file, const Handlers& handlers) {
 
 Result run_buffer(std::string_view document, const Handlers& handlers) {
     Context ctx(handlers);
-    ctx.in.p = document.data();
+    ctx.in.p = ctx.in.floor = document.data();
     ctx.in.end = document.data() + document.size();
     return Run(ctx);
 }

@@ -20,8 +20,14 @@ int Scanner::GetC() {
     if (!read_block) return kEndOfInput;
     // The reader is about to wait: what is complete goes out first.
     if (flush) flush->Flush();
-    if (!block) block.reset(new char[kInputBlockSize]);  // not zero-filled: read() fills it
-    long n = read_block(block.get(), kInputBlockSize);
+    if (!block) {
+        // Not zero-filled but for the look-back bytes: read() fills the rest.
+        block.reset(new char[kBlockLookBack + kInputBlockSize]);
+        std::memset(block.get(), 0, kBlockLookBack);
+    }
+    floor = block.get();
+    char* data = block.get() + kBlockLookBack;
+    long n = read_block(data, kInputBlockSize);
     if (n <= 0) {
         if (n < 0) {
             read_failed = true;
@@ -29,7 +35,7 @@ int Scanner::GetC() {
         }
         return kEndOfInput;
     }
-    p = block.get();
+    p = data;
     end = p + n;
     return static_cast<unsigned char>(*p++);
 }
