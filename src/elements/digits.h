@@ -50,7 +50,7 @@ inline int LeadingDigits(std::uint64_t word) {
     constexpr std::uint64_t kAboveNine = 0x7676767676767676;  // + this sets bit 7 of a byte above 9
     std::uint64_t values = word - kZeroDigits;
     std::uint64_t non_digits = (values | (values + kAboveNine)) & kHighBits;
-    return non_digits ? std::countr_zero(non_digits) / 8 : 8;
+    return std::countr_zero(non_digits) / 8;  // 64 / 8 when there is none
 }
 
 // The number written by eight digit values, one a byte (0 to 9), the

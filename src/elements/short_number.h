@@ -175,18 +175,25 @@ inline const char* ParseFloatInPlace(const char* q, const char* end, float& valu
 
 #endif
 
-// Reads [-+]digits with at most seven digits, ending where `EndsToken`
-// says the token surely ends; nullptr for anything else.
-inline const char* ParseShortInt(const char* q, const char* end, std::int32_t& value) {
+// Reads [-+]digits with at most seven digits; returns the end of the
+// digits, which the caller must check ends the token, or nullptr.
+inline const char* ReadShortInt(const char* q, std::int32_t& value) {
     bool negative = *q == '-';
     const char* p = q + (negative || *q == '+');
     std::uint64_t word = Load8(p);
     int digits = LeadingDigits(word);
-    const char* r = p + digits;
-    if (digits == 0 || digits == 8 || !EndsToken(r, end)) return nullptr;
-    auto magnitude = static_cast<std::int32_t>(DigitsValue(word, digits));
+    if (digits == 0 || digits == 8) return nullptr;
+    // One to seven digits: moved to the top of the word by a shift below 64.
+    auto magnitude = static_cast<std::int32_t>(EightDigitsValue((word - kZeroDigits) << (8 * (8 - digits))));
     value = negative ? -magnitude : magnitude;
-    return r;
+    return p + digits;
+}
+
+// As ReadShortInt, ending where `EndsToken` says the token surely ends;
+// nullptr for anything else.
+inline const char* ParseShortInt(const char* q, const char* end, std::int32_t& value) {
+    const char* r = ReadShortInt(q, value);
+    return r && EndsToken(r, end) ? r : nullptr;
 }
 
 }  // namespace zelreport
