@@ -9,6 +9,10 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <functional>
+#include <new>
+#include <stdexcept>
+#include <system_error>
 #include <vector>
 
 #include "support/run.h"
@@ -152,6 +156,49 @@ TEST(Api, FailuresAreReturned) {
     EXPECT_EQ(result.status, Status::read_error);
     EXPECT_EQ(result.error, EIO);
     EXPECT_EQ(c.out, SampleReport(0));
+}
+
+// Whatever a handler or the read callback throws stops the run with a
+// result, never an exception into the caller, and the whole reports made
+// before it are still handed on.
+TEST(Api, ThrownErrorsComeBackAsResults) {
+    struct Case {
+        std::function<void()> raise;
+        Result expected;
+    };
+    const Case cases[] = {
+        {[] { throw std::bad_alloc(); }, {Status::out_of_memory, ENOMEM}},
+        {[] { throw std::system_error(EAGAIN, std::generic_category()); }, {Status::exception, EAGAIN}},
+        {[] { throw std::runtime_error("handler"); }, {Status::exception, 0}},
+        {[] { throw 42; }, {Status::exception, 0}},
+    };
+    const std::string doc = zeltest::Sample();
+    for (const Case& c : cases) {
+        // Thrown by the record handler at the second record.
+        Collected collected;
+        int records = 0;
+        collected.handlers.on_record = [&](const RecordView&) {
+            if (++records == 2) c.raise();
+        };
+        Result result = run_buffer(doc, collected.handlers);
+        EXPECT_EQ(result.status, c.expected.status);
+        EXPECT_EQ(result.error, c.expected.error);
+        EXPECT_EQ(collected.out, SampleReport(0));
+        // Thrown by the read callback once the first record is in.
+        Collected reading;
+        bool given = false;
+        result = run_reader(
+            [&](char* buffer, std::size_t) -> long {
+                if (given) c.raise();
+                given = true;
+                std::size_t first = doc.find("<zelrecord>", doc.find("</zelrecord>"));
+                std::memcpy(buffer, doc.data(), first);
+                return static_cast<long>(first);
+            },
+            reading.handlers);
+        EXPECT_EQ(result.status, c.expected.status);
+        EXPECT_EQ(reading.out, SampleReport(0));
+    }
 }
 
 // Text elements are cut at 8,192,000 bytes; the rest is read as names.

@@ -52,6 +52,8 @@ enum class Status {
     read_error,     // the input could not be read; `error` holds errno
     write_error,    // `output` returned false
     out_of_memory,  // an allocation failed
+    exception,      // a handler or the read callback threw (a std::system_error's
+                    // code is in `error`, 0 for anything else); the run stopped
 };
 
 struct Result {
@@ -75,7 +77,8 @@ struct Handlers {
 using ReadBlock = std::function<long(char* buffer, std::size_t capacity)>;
 
 // Reads the document from blocks the caller supplies, a file descriptor,
-// a stream or memory.
+// a stream or memory. Nothing thrown below them escapes: it comes back as
+// a Result, after the whole reports made so far have been output.
 Result run_reader(ReadBlock read_block, const Handlers& handlers);
 Result run_fd(int fd, const Handlers& handlers);
 Result run_file(std::FILE* file, const Handlers& handlers);

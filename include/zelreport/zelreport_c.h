@@ -47,11 +47,12 @@ typedef struct zelreport_record {
 } zelreport_record;
 
 typedef enum zelreport_status {
-    ZELREPORT_OK = 0,              /* end of input, or the root element's closing tag */
-    ZELREPORT_READ_ERROR = 1,      /* the input could not be read: see zelreport_error */
-    ZELREPORT_WRITE_ERROR = 2,     /* the output callback returned 0 */
-    ZELREPORT_OUT_OF_MEMORY = 3,   /* an allocation failed */
-    ZELREPORT_INVALID_ARGUMENT = 4 /* a NULL reader, or NULL data with a size */
+    ZELREPORT_OK = 0,               /* end of input, or the root element's closing tag */
+    ZELREPORT_READ_ERROR = 1,       /* the input could not be read: see zelreport_error */
+    ZELREPORT_WRITE_ERROR = 2,      /* the output callback returned 0 */
+    ZELREPORT_OUT_OF_MEMORY = 3,    /* an allocation failed */
+    ZELREPORT_INVALID_ARGUMENT = 4, /* a NULL reader, or NULL data with a size */
+    ZELREPORT_FAILED = 5            /* the run stopped on an unexpected error */
 } zelreport_status;
 
 /* Called at every reported record end, before its report is output. */

@@ -184,7 +184,8 @@ bool TakeSimpleTokens(Scanner& in, ValuesHelper& helper, std::string& scratch, D
         } else if (warmed_up && q >= warmed_up && going) {
             warmed_up = nullptr;
             split = SplitPoint(q, end);
-            if (split) helper.Start(split, end, std::is_same_v<T, std::int32_t>);
+            // A refused hand-over leaves the whole run to this thread.
+            if (split && !helper.Start(split, end, std::is_same_v<T, std::int32_t>)) split = nullptr;
         } else if (out != room.data() + room.size()) {
             break;  // stopped on something else than the end of the room
         }

@@ -3,7 +3,11 @@
 
 #include <sched.h>
 
+#include <cassert>
+#include <new>
+
 #include "elements/short_run.h"
+#include "reader/threads.h"
 
 namespace zelreport {
 
@@ -25,23 +29,48 @@ bool ValuesHelper::Worthwhile() {
     return two;
 }
 
-void ValuesHelper::Start(const char* begin, const char* end, bool integers) {
-    // Room for every token the run can hold (a byte and a separator each),
-    // made here so that the second thread never allocates.
-    std::size_t most = static_cast<std::size_t>(end - begin) / 2 + 1;
-    if (integers && ints_.size() < most) ints_.resize(most);
-    if (!integers && floats_.size() < most) floats_.resize(most);
-    scratch_.reserve(ValuesToken::kLongTokenBytes + 1);
-    if (!thread_.joinable()) thread_ = std::thread(&ValuesHelper::Work, this);
+// Room for every token the run can hold, made before the hand-over so
+// that the second thread never allocates. False when memory is refused:
+// the run is then converted by the reader alone, in the room it has.
+bool ValuesHelper::MakeRoom(std::size_t tokens, bool integers) {
+    try {
+        if (integers && ints_.size() < tokens) ints_.resize(tokens);
+        if (!integers && floats_.size() < tokens) floats_.resize(tokens);
+        scratch_.reserve(ValuesToken::kLongTokenBytes + 1);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+bool ValuesHelper::Start(const char* begin, const char* end, bool integers) {
+    assert(!busy_ && "a run was started and not waited for");
+    assert(begin < end);
+    if (refused_) return false;
+    // Every token takes a byte and a separator.
+    if (!MakeRoom(static_cast<std::size_t>(end - begin) / 2 + 1, integers)) return false;
+    if (!thread_.joinable()) {
+        StartedThread started = TryStartThread([this] { Work(); });
+        if (!started.started()) {
+            refused_ = true;
+            return false;
+        }
+        thread_ = std::move(started.thread);
+    }
     {
         std::lock_guard lock(mutex_);
         begin_ = begin, end_ = end, integers_ = integers;
         pending_ = true, done_ = false;
     }
     wake_.notify_all();
+    busy_ = true;
+    return true;
 }
 
 ValuesHelper::Done ValuesHelper::Wait() {
+    assert(busy_ && "a wait for a run that was never started");
+    if (!busy_) return {nullptr, {}, {}};  // nothing to wait for, never a hang
+    busy_ = false;
     std::unique_lock lock(mutex_);
     wake_.wait(lock, [this] { return done_; });
     if (integers_) return {stop_, {}, {ints_.data(), count_}};

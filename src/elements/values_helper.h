@@ -23,6 +23,8 @@ public:
     ValuesHelper() = default;
     ValuesHelper(const ValuesHelper&) = delete;
     ValuesHelper& operator=(const ValuesHelper&) = delete;
+    // Joins the second thread, which may still be converting a run that
+    // was started and never waited for (the reader left by an exception).
     ~ValuesHelper();
 
     // True when there is a second processor to run on.
@@ -30,23 +32,30 @@ public:
 
     // Converts the short numbers from `begin`, a token's first byte, on
     // towards `end`, floats or integers, on the second thread. The memory
-    // stays untouched by the caller until Wait.
-    void Start(const char* begin, const char* end, bool integers);
+    // stays untouched by the caller until Wait. False when the work was not
+    // handed over: the host refused the thread (then no later call tries
+    // again) or the room for its results; the caller converts the run
+    // itself. Precondition: every earlier Start that returned true has
+    // been waited for.
+    bool Start(const char* begin, const char* end, bool integers);
     // Where the second thread stopped, and what it converted up to there.
     struct Done {
         const char* stop;
         std::span<const float> floats;
         std::span<const std::int32_t> ints;
     };
+    // Precondition: a Start that returned true and has not been waited for.
     Done Wait();
 
 private:
     void Work();
+    bool MakeRoom(std::size_t tokens, bool integers);
 
-    std::thread thread_;
     std::mutex mutex_;
     std::condition_variable wake_;
     bool pending_ = false, done_ = false, quit_ = false;
+    bool busy_ = false;     // a job started and not yet waited for (reader's side)
+    bool refused_ = false;  // the host refused the thread once: never ask again
     const char* begin_ = nullptr;
     const char* end_ = nullptr;
     const char* stop_ = nullptr;
@@ -55,6 +64,9 @@ private:
     std::vector<std::int32_t> ints_;
     std::string scratch_;  // room for any token converted where it lies
     std::size_t count_ = 0;
+    // Declared last and joined in the destructor's body, before any other
+    // member is gone: the thread uses all of them.
+    std::jthread thread_;
 };
 
 }  // namespace zelreport

@@ -92,6 +92,10 @@ int main(int argc, char** argv) {
             return 1;
         case zelreport::Status::write_error:
             return 1;
+        case zelreport::Status::exception:
+            Complain(std::string("zelreport: stopped by an unexpected error") +
+                     (result.error ? std::string(": ") + std::strerror(result.error) : std::string()) + "\n");
+            return 1;
     }
     return 1;
 }

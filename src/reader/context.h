@@ -32,6 +32,8 @@ struct Context {
     Output out;
     std::string scratch;  // text element content, reused between calls
     ValuesToken token;    // a values token that could not be converted in place
+    // Declared after `in`, so destroyed first: its destructor joins the
+    // second thread, which may still be reading `in`'s block.
     ValuesHelper helper;  // converts half of a long run of values meanwhile
 
     explicit Context(const Handlers& handlers) {

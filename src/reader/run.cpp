@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <new>
+#include <system_error>
 
 #include "reader/context.h"
 
@@ -18,14 +19,37 @@ bool WaitReadable(int fd) {
     return poll(&p, 1, -1) >= 0 || errno == EINTR;
 }
 
-Result Run(Context& ctx) {
+// The result for the exception being handled.
+Result Caught() noexcept {
     try {
-        ParseConfigFile(ctx);
+        throw;
     } catch (const std::bad_alloc&) {
-        ctx.out.Flush();
         return {Status::out_of_memory, ENOMEM};
+    } catch (const std::system_error& error) {
+        return {Status::exception, error.code().value()};
+    } catch (...) {
+        return {Status::exception, 0};
     }
-    ctx.out.Flush();
+}
+
+// Runs `step`, turning whatever it throws into a result.
+template <typename Step>
+Result Guarded(Step step) noexcept {
+    try {
+        step();
+    } catch (...) {
+        return Caught();
+    }
+    return {};
+}
+
+// Reads the document, then hands on the whole reports still held, also
+// when the reading stopped on an exception.
+Result Run(Context& ctx) {
+    Result read = Guarded([&ctx] { ParseConfigFile(ctx); });
+    Result flushed = Guarded([&ctx] { ctx.out.Flush(); });
+    if (read.status != Status::ok) return read;
+    if (flushed.status != Status::ok) return flushed;
     if (ctx.out.failed) return {Status::write_error, 0};
     if (ctx.in.read_failed) return {Status::read_error, ctx.in.read_errno};
     return {};
@@ -34,9 +58,13 @@ Result Run(Context& ctx) {
 }  // namespace
 
 Result run_reader(ReadBlock read_block, const Handlers& handlers) {
-    Context ctx(handlers);
-    ctx.in.read_block = std::move(read_block);
-    return Run(ctx);
+    try {
+        Context ctx(handlers);
+        ctx.in.read_block = std::move(read_block);
+        return Run(ctx);
+    } catch (...) {
+        return Caught();
+    }
 }
 
 Result run_fd(int fd, const Handlers& handlers) {
@@ -67,10 +95,14 @@ Result run_file(std::FILE* file, const Handlers& handlers) {
 }
 
 Result run_buffer(std::string_view document, const Handlers& handlers) {
-    Context ctx(handlers);
-    ctx.in.p = ctx.in.floor = document.data();
-    ctx.in.end = document.data() + document.size();
-    return Run(ctx);
+    try {
+        Context ctx(handlers);
+        ctx.in.p = ctx.in.floor = document.data();
+        ctx.in.end = document.data() + document.size();
+        return Run(ctx);
+    } catch (...) {
+        return Caught();
+    }
 }
 
 }  // namespace zelreport

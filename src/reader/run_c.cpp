@@ -52,6 +52,8 @@ zelreport_status ToC(zelreport::Status status) {
             return ZELREPORT_WRITE_ERROR;
         case zelreport::Status::out_of_memory:
             return ZELREPORT_OUT_OF_MEMORY;
+        case zelreport::Status::exception:
+            return ZELREPORT_FAILED;
     }
     return ZELREPORT_OUT_OF_MEMORY;
 }
@@ -138,6 +140,8 @@ const char* zelreport_status_text(zelreport_status status) {
             return "out of memory";
         case ZELREPORT_INVALID_ARGUMENT:
             return "invalid argument";
+        case ZELREPORT_FAILED:
+            return "failed";
     }
     return "unknown status";
 }

@@ -10,8 +10,9 @@ namespace zelreport {
 
 bool Output::Flush() {
     if (failed) return false;
-    if (size_ != 0 && handlers && handlers->output && !handlers->output(text())) failed = true;
-    size_ = 0;
+    std::string_view pending = text();
+    size_ = 0;  // handed on once, even when the output throws
+    if (!pending.empty() && handlers && handlers->output && !handlers->output(pending)) failed = true;
     return !failed;
 }
 
