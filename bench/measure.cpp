@@ -7,9 +7,11 @@
 // same DIVISOR. Each document is first checked (one report per record, no
 // empty-name message), then the three programs run in turn, RUNS rounds,
 // each with standard input from the document and its output discarded.
-// With TENTH_SIZE_DIR (the same documents generated with divisor 10),
-// callgrind then counts zelreport's instructions on those.
+// Then zelreport with two threads against one, alone and with every
+// processor busy; with TENTH_SIZE_DIR (the same documents generated with
+// divisor 10), callgrind then counts zelreport's instructions on those.
 #include <fcntl.h>
+#include <sched.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -190,6 +192,80 @@ bool InstructionTable(const std::string& zelreport, const std::string& dir) {
     return all_met;
 }
 
+// The processors this process may run on.
+std::vector<int> AllowedProcessors() {
+    cpu_set_t set;
+    std::vector<int> cpus;
+    if (sched_getaffinity(0, sizeof set, &set) != 0) return cpus;
+    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu)
+        if (CPU_ISSET(cpu, &set)) cpus.push_back(cpu);
+    return cpus;
+}
+
+// Runs one zelreport per processor on `path` at once, each pinned to its
+// own processor when `pinned` (so none starts a second thread); returns
+// the time until the last one ends.
+double Batch(const std::string& zelreport, const std::string& path, const std::vector<int>& cpus,
+             bool pinned) {
+    int null_fd = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (null_fd < 0) Fail("cannot open /dev/null");
+    double start = Now();
+    std::vector<pid_t> pids;
+    for (int cpu : cpus) {
+        std::vector<std::string> args = {zelreport};
+        if (pinned) args = {"taskset", "-c", std::to_string(cpu), zelreport};
+        pids.push_back(Spawn(args, path, null_fd).pid);
+    }
+    close(null_fd);
+    for (pid_t pid : pids) {
+        int status = 0;
+        if (waitpid(pid, &status, 0) < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+            Fail(path + ": zelreport failed in a batch");
+    }
+    return Now() - start;
+}
+
+// Two threads against one: zelreport alone on one processor, and as many
+// zelreports at once as there are processors, each pinned or not. The
+// second thread must never make a run slower; the bound leaves room for
+// the noise of a shared machine.
+constexpr double kMaxThreadsSlowdown = 1.05;
+
+bool ThreadTable(const std::string& zelreport, const std::string& dir, int runs) {
+    std::vector<int> cpus = AllowedProcessors();
+    if (cpus.size() < 2 || !OnPath("taskset")) {
+        std::printf("\nthreads: one processor or no taskset, not compared\n");
+        return true;
+    }
+    std::printf("\n%-11s %9s %9s %7s %9s %9s %7s  %s\n", "doc", "1 cpu s", "zel s", "zel/1", "pinned s",
+                "free s", "free/p", "never slower");
+    bool all_met = true;
+    for (const zelbench::DocumentKind& kind : zelbench::kDocuments) {
+        std::string path = dir + "/" + std::string(kind.name) + ".xml";
+        std::vector<double> one, two, pinned, free;
+        for (int round = 0; round < runs; ++round) {
+            Run o = Spawn({"taskset", "-c", std::to_string(cpus[0]), zelreport}, path, -1);
+            Run t = Spawn({zelreport}, path, -1);
+            if (o.status || t.status) Fail(path + ": zelreport failed");
+            one.push_back(o.seconds);
+            two.push_back(t.seconds);
+            pinned.push_back(Batch(zelreport, path, cpus, true));
+            free.push_back(Batch(zelreport, path, cpus, false));
+        }
+        double t_one = Median(one), t_two = Median(two), t_pinned = Median(pinned), t_free = Median(free);
+        bool met = t_two <= kMaxThreadsSlowdown * t_one && t_free <= kMaxThreadsSlowdown * t_pinned;
+        all_met = all_met && met;
+        std::printf("%-11s %9.3f %9.3f %7.2f %9.3f %9.3f %7.2f  %s\n", std::string(kind.name).c_str(), t_one,
+                    t_two, t_two / t_one, t_pinned, t_free, t_free / t_pinned, met ? "met" : "MISSED");
+        std::fflush(stdout);
+    }
+    std::printf(
+        "median of %d rounds; 1 cpu: taskset to one processor; pinned and free: %zu zelreports at "
+        "once, each pinned to a processor or not; bound %.2fx\n",
+        runs, cpus.size(), kMaxThreadsSlowdown);
+    return all_met;
+}
+
 std::vector<char*> EnvironmentWithCLocale(std::vector<std::string>& storage) {
     for (char** e = environ; *e; ++e)
         if (std::strncmp(*e, "LC_ALL=", 7) != 0) storage.emplace_back(*e);
@@ -249,6 +325,7 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
     }
     std::printf("median of %d alternating runs; times in seconds; RSS is zelreport's peak\n", runs);
+    all_met = ThreadTable(zelreport, dir, runs) && all_met;
     if (argc == 6) all_met = InstructionTable(zelreport, argv[5]) && all_met;
     if (!all_met) {
         std::printf("some targets were missed\n");

@@ -157,8 +157,9 @@ const char* TakeHelped(ValuesHelper& helper, DataArray<T>& data, Tally& tally) {
 // byte on, straight from the block, with the separators between them:
 // short numbers in place in the array, others one by one. A long run is
 // cut in two, the second half converted meanwhile on a second thread and
-// taken in when this one reaches it; should this one stop before, that
-// work is dropped. Stops before anything else, with `c` on it, and returns
+// taken in when this one reaches it, or converted here when the second
+// thread has not begun it by then; should this one stop before, that work
+// is dropped. Stops before anything else, with `c` on it, and returns
 // false when not even the first token was simple.
 template <typename T, typename Tally>
 bool TakeSimpleTokens(Scanner& in, ValuesHelper& helper, std::string& scratch, DataArray<T>& data,
@@ -178,7 +179,8 @@ bool TakeSimpleTokens(Scanner& in, ValuesHelper& helper, std::string& scratch, D
         data.Commit(static_cast<std::size_t>(out - room.data()));
         bool going = q != end && IsTokenByte(static_cast<unsigned char>(*q));
         if (split && q == split) {
-            q = TakeHelped(helper, data, tally);
+            // Work the second thread has not begun is done here instead.
+            if (!helper.TakeBack()) q = TakeHelped(helper, data, tally);
             split = nullptr;
             going = q != end && IsTokenByte(static_cast<unsigned char>(*q));
         } else if (warmed_up && q >= warmed_up && going) {
@@ -191,7 +193,7 @@ bool TakeSimpleTokens(Scanner& in, ValuesHelper& helper, std::string& scratch, D
         }
         if (!going) break;
     }
-    if (split) helper.Wait();  // stopped short of the split: that work goes
+    if (split && !helper.TakeBack()) helper.Wait();  // stopped short of the split: that work goes
     in.ResumeAt(q);
     return data.size() != before;
 }

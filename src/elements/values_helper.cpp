@@ -77,6 +77,15 @@ ValuesHelper::Done ValuesHelper::Wait() {
     return {stop_, {floats_.data(), count_}, {}};
 }
 
+bool ValuesHelper::TakeBack() {
+    assert(busy_ && "a take-back of a run that was never started");
+    std::lock_guard lock(mutex_);
+    if (!pending_) return false;
+    pending_ = false;
+    busy_ = false;
+    return true;
+}
+
 void ValuesHelper::Work() {
     std::unique_lock lock(mutex_);
     for (;;) {

@@ -46,6 +46,11 @@ public:
     };
     // Precondition: a Start that returned true and has not been waited for.
     Done Wait();
+    // Takes the work of the last Start back when the second thread has not
+    // begun it (its processor busy with other work): true, and the caller
+    // converts that part itself; false, and the caller waits as usual.
+    // Precondition: as for Wait.
+    bool TakeBack();
 
 private:
     void Work();
