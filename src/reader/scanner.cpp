@@ -1,10 +1,16 @@
 // SPDX-License-Identifier: MIT
 #include "reader/scanner.h"
 
+#include <array>
+#include <bit>
 #include <cerrno>
 #include <cstring>
 
 #include "reader/sweep.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace zelreport {
 
@@ -61,6 +67,15 @@ namespace {
 
 // The first line feed or carriage return at or after `q`, or `end`.
 const char* FindLineBreak(const char* q, const char* end) {
+#if defined(__SSE2__)
+    for (; end - q >= 16; q += 16) {
+        __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
+        __m128i breaks = _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n')),
+                                      _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r')));
+        if (unsigned found = static_cast<unsigned>(_mm_movemask_epi8(breaks)))
+            return q + std::countr_zero(found);
+    }
+#endif
     for (; end - q >= 8; q += 8) {
         std::uint64_t word = Load8(q);
         if (std::uint64_t found = BytesEqual(word, '\n') | BytesEqual(word, '\r'))
@@ -71,8 +86,14 @@ const char* FindLineBreak(const char* q, const char* end) {
 }
 
 // Opens the next line: the bytes the loop skips there.
+constexpr std::array<bool, 256> MakeLineOpeners() {
+    std::array<bool, 256> openers{};
+    for (unsigned char b : {' ', '\t', '<', '/'}) openers[b] = true;
+    return openers;
+}
+constexpr std::array<bool, 256> kLineOpeners = MakeLineOpeners();
 bool OpensLine(int ch) {
-    return ch == ' ' || ch == '\t' || ch == '<' || ch == '/';
+    return ch != kEndOfInput && kLineOpeners[static_cast<unsigned char>(ch)];
 }
 
 }  // namespace
@@ -87,7 +108,7 @@ bool NextLineInBlock(Scanner& in, const char* from) {
     if (in.end - q < 3 || *q != '\n' || q[1] == ' ') return false;
     ++q;
     const char* limit = in.end - 1;
-    while (q < limit && OpensLine(static_cast<unsigned char>(*q))) ++q;
+    while (q < limit && kLineOpeners[static_cast<unsigned char>(*q)]) ++q;
     in.ResumeAt(q);
     while (OpensLine(in.c)) in.AdvanceChar();  // openers up to the block's end
     return true;

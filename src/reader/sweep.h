@@ -47,6 +47,11 @@ inline std::uint64_t BytesEqual(std::uint64_t word, unsigned char byte) {
     return ZeroBytes(word ^ (kEveryByte * byte));
 }
 
+// The bytes of a word before place `count` (0 to 8).
+inline std::uint64_t BytesBefore(int count) {
+    return count == 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * count)) - 1;
+}
+
 // The place of the first byte marked in a non-zero mask of the above.
 inline int FirstMarked(std::uint64_t mask) {
     return std::countr_zero(mask) / 8;
