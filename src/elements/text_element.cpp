@@ -61,12 +61,24 @@ void ParseString(Context& ctx, std::string_view name) {
     setStringVar(ctx.record, name, content);
 }
 
+namespace {
+
+// Replaces a text field's value, built in place.
+void Store(std::optional<std::string>& field, std::string_view text) {
+    if (field)
+        field->assign(text);
+    else
+        field.emplace(text);
+}
+
+}  // namespace
+
 void setStringVar(Record& r, std::string_view name, std::string_view text) {
     // A nomvar holding ">" is stored as ">>".
     if (name == "nomvar" && text.find('>') != std::string_view::npos) text = ">>";
 #define ZELREPORT_SET_TEXT(field, label) \
     if (name == #field) {                \
-        r.field = std::string(text);     \
+        Store(r.field, text);            \
         return;                          \
     }
 #define ZELREPORT_SET_INT(field, label, rule)

@@ -66,7 +66,7 @@ void SkipToTag(Scanner& in) {
 namespace {
 
 // The first line feed or carriage return at or after `q`, or `end`.
-const char* FindLineBreak(const char* q, const char* end) {
+[[gnu::always_inline]] inline const char* FindLineBreak(const char* q, const char* end) {
 #if defined(__SSE2__)
     for (; end - q >= 16; q += 16) {
         __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
@@ -106,6 +106,11 @@ bool NextLineInBlock(Scanner& in, const char* from) {
     // The line feed, the byte after it and the byte after the openers
     // must all be in the block.
     if (in.end - q < 3 || *q != '\n' || q[1] == ' ') return false;
+    // Usually a tag opens the next line: its "<", then a name's first byte.
+    if (q[1] == '<' && !kLineOpeners[static_cast<unsigned char>(q[2])]) {
+        in.ResumeAt(q + 2);
+        return true;
+    }
     ++q;
     const char* limit = in.end - 1;
     while (q < limit && kLineOpeners[static_cast<unsigned char>(*q)]) ++q;
