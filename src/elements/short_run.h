@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cassert>
 #include <cstdint>
 #include <string>
 #include <type_traits>
@@ -86,6 +87,7 @@ template <typename T, typename Tally>
 [[gnu::always_inline]] inline const char* ConvertShortTokens(const char* floor, const char* q,
                                                              const char* stop, const char* end, T*& out,
                                                              T* out_end, Tally& running) {
+    assert(floor && floor <= q && q < end);
     if (end - q <= kShortNumberReach || q - floor < kShortNumberLookBack) return q;
     const char* const limit = std::min(stop, end - kShortNumberReach);
     while (q < limit && out < out_end) {

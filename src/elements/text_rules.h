@@ -52,6 +52,12 @@ constexpr bool IsTokenByte(unsigned char b) {
     return kTokenBytes[b];
 }
 
+// True when a token begins at `s` after a blank or tab: a place where a
+// run of tokens can be cut, whatever came before.
+inline bool StartsTokenAfterBlank(const char* s) {
+    return (s[-1] == ' ' || s[-1] == '\t') && IsTokenByte(static_cast<unsigned char>(*s));
+}
+
 // A line feed that the next line continues with a blank: as good as a
 // separator between two tokens.
 inline bool IsBlankContinuedLineFeed(const char* q, const char* end) {
