@@ -5,6 +5,7 @@
 #include "elements/elements.h"
 #include "keywords/keywords.h"
 #include "reader/context.h"
+#include "reader/lines.h"
 
 namespace zelreport {
 

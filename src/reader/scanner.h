@@ -73,7 +73,5 @@ inline int SkipWhite(Scanner& in) {
 
 void SkipToTag(Scanner& in);
 int NextProperty(Scanner& in);
-// NextProperty's usual case, from a place in the block.
-bool NextLineInBlock(Scanner& in, const char* from);
 
 }  // namespace zelreport

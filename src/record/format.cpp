@@ -43,10 +43,6 @@ char* Write(std::string_view text, char* out) {
 
 }  // namespace
 
-char* WriteInt(std::int32_t value, char* out) {
-    return std::to_chars(out, out + kMaxIntChars, value).ptr;
-}
-
 char* WriteFixed6(float single, char* out) {
     double value = single;
     if (std::isnan(value)) return Write(std::signbit(value) ? "-nan" : "nan", out);
