@@ -141,18 +141,27 @@ void setIntVar(Record& r, std::string_view name, std::int32_t value) {
     SetIntField(r, PackWord(name), value);
 }
 
+namespace {
+
+// ParseInt byte by byte, out of the usual case's way.
+[[gnu::noinline]] void ParseIntLine(Context& ctx, std::uint64_t word) {
+    Scanner& in = ctx.in;
+    SkipWhite(in);
+    if (in.c == '>') in.AdvanceChar();
+    SetIntField(ctx.record, word, static_cast<std::int32_t>(ReadWrappingNumber(in)));
+    NextProperty(in);
+}
+
+}  // namespace
+
 // Reads the digits right after the opening tag's ">" (no sign, no blanks),
 // wrapping modulo 2^32, then drops the rest of the line.
 void ParseInt(Context& ctx, std::string_view name) {
-    Scanner& in = ctx.in;
     std::uint64_t word = LoopNameWord(name);
     std::uint32_t value;
-    if (ReadIntLineInBlock(in, value)) return SetIntField(ctx.record, word, static_cast<std::int32_t>(value));
-    SkipWhite(in);
-    if (in.c == '>') in.AdvanceChar();
-    value = ReadWrappingNumber(in);
-    SetIntField(ctx.record, word, static_cast<std::int32_t>(value));
-    NextProperty(in);
+    if (ReadIntLineInBlock(ctx.in, value))
+        return SetIntField(ctx.record, word, static_cast<std::int32_t>(value));
+    ParseIntLine(ctx, word);
 }
 
 }  // namespace zelreport
