@@ -3,6 +3,7 @@
 // two: the common case of a values token, at a small constant cost.
 #pragma once
 
+#include <array>
 #include <bit>
 #include <cstdint>
 
@@ -175,11 +176,19 @@ inline const char* ParseFloatInPlace(const char* q, const char* end, float& valu
 
 #endif
 
+// 1 for the bytes of a sign.
+constexpr std::array<unsigned char, 256> MakeSignBytes() {
+    std::array<unsigned char, 256> signs{};
+    signs['-'] = signs['+'] = 1;
+    return signs;
+}
+inline constexpr std::array<unsigned char, 256> kSignBytes = MakeSignBytes();
+
 // Reads [-+]digits with at most seven digits; returns the end of the
 // digits, which the caller must check ends the token, or nullptr.
 inline const char* ReadShortInt(const char* q, std::int32_t& value) {
     bool negative = *q == '-';
-    const char* p = q + (negative || *q == '+');
+    const char* p = q + kSignBytes[static_cast<unsigned char>(*q)];
     std::uint64_t word = Load8(p);
     int digits = LeadingDigits(word);
     if (digits == 0 || digits == 8) return nullptr;
