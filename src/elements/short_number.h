@@ -60,6 +60,15 @@ inline const char* ReadShortExponent(const char* r, int& exponent) {
     return digits + count;
 }
 
+// With `r` on the byte after a mantissa: reads an exponent there, checks
+// that the token surely ends and rounds. Returns the end, or nullptr.
+inline const char* FinishShortFloat(const char* r, const char* end, std::uint64_t mantissa, int exponent,
+                                    bool negative, float& value) {
+    r = ReadShortExponent(r, exponent);
+    if (!r || !EndsToken(r, end) || !DecimalToFloat(mantissa, exponent, negative, value)) return nullptr;
+    return r;
+}
+
 }  // namespace short_number
 
 // Reads [-]digits[.digits][e[-+]digits] with at most fifteen digits on
@@ -82,10 +91,7 @@ inline const char* ParseShortFloat(const char* q, const char* end, float& value)
     }
     if (integer.count + scale == 0 || integer.count + scale > 19 || integer.count == 16 || scale == 16)
         return nullptr;
-    int exponent = -scale;
-    r = ReadShortExponent(r, exponent);
-    if (!r || !EndsToken(r, end) || !DecimalToFloat(mantissa, exponent, negative, value)) return nullptr;
-    return r;
+    return FinishShortFloat(r, end, mantissa, -scale, negative, value);
 }
 
 #if defined(__SSE2__)
@@ -168,21 +174,12 @@ inline const char* ParseFloatInPlace(const char* q, const char* end, float& valu
         double m = static_cast<double>(mantissa), power = kExactPowersOfTen[fraction];
         return exact_float::RoundDoubleToFloat(m / power, m, power, true, negative, value) ? last : nullptr;
     }
-    int exponent = -fraction;
-    const char* r = ReadShortExponent(last, exponent);
-    if (!r || !EndsToken(r, end) || !DecimalToFloat(mantissa, exponent, negative, value)) return nullptr;
-    return r;
+    return FinishShortFloat(last, end, mantissa, -fraction, negative, value);
 }
 
 #endif
 
-// 1 for the bytes of a sign.
-constexpr std::array<unsigned char, 256> MakeSignBytes() {
-    std::array<unsigned char, 256> signs{};
-    signs['-'] = signs['+'] = 1;
-    return signs;
-}
-inline constexpr std::array<unsigned char, 256> kSignBytes = MakeSignBytes();
+inline constexpr std::array<bool, 256> kSignBytes = ByteTable({'-', '+'});
 
 // Reads [-+]digits with at most seven digits; returns the end of the
 // digits, which the caller must check ends the token, or nullptr.

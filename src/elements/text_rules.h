@@ -6,6 +6,7 @@
 #include <array>
 
 #include "reader/scanner.h"
+#include "reader/sweep.h"
 
 namespace zelreport {
 
@@ -66,12 +67,7 @@ inline bool IsBlankContinuedLineFeed(const char* q, const char* end) {
 
 // Bytes that surely end a values token whatever follows them: a separator
 // other than a line feed, and the "<" or zero byte that ends the text.
-constexpr std::array<bool, 256> MakeAloneEnds() {
-    std::array<bool, 256> ends{};
-    for (unsigned char b : {' ', '\t', '<', '\0'}) ends[b] = true;
-    return ends;
-}
-inline constexpr std::array<bool, 256> kAloneEnds = MakeAloneEnds();
+inline constexpr std::array<bool, 256> kAloneEnds = ByteTable({' ', '\t', '<', '\0'});
 constexpr bool EndsTokenAlone(char b) {
     return kAloneEnds[static_cast<unsigned char>(b)];
 }

@@ -32,12 +32,7 @@ namespace {
 
 // The bytes a name sweep stops at: its two delimiters, and the zero byte
 // that hides the rest of the name from every test.
-constexpr std::array<bool, 256> MakeNameStops() {
-    std::array<bool, 256> stops{};
-    stops['<'] = stops['>'] = stops['\0'] = true;
-    return stops;
-}
-constexpr std::array<bool, 256> kNameStops = MakeNameStops();
+constexpr std::array<bool, 256> kNameStops = ByteTable({'<', '>', '\0'});
 
 // Marks the bytes of `word` that a name sweep stops at.
 inline std::uint64_t NameStops(std::uint64_t word) {

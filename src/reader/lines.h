@@ -36,12 +36,7 @@ inline const char* FindLineBreak(const char* q, const char* end) {
 }
 
 // Opens the next line: the bytes the loop skips there.
-constexpr std::array<bool, 256> MakeLineOpeners() {
-    std::array<bool, 256> openers{};
-    for (unsigned char b : {' ', '\t', '<', '/'}) openers[b] = true;
-    return openers;
-}
-inline constexpr std::array<bool, 256> kLineOpeners = MakeLineOpeners();
+inline constexpr std::array<bool, 256> kLineOpeners = ByteTable({' ', '\t', '<', '/'});
 inline bool OpensLine(int ch) {
     return ch != kEndOfInput && kLineOpeners[static_cast<unsigned char>(ch)];
 }

@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: MIT
-// Looking at eight input bytes at a time: loads and exact byte matches.
+// Looking at eight input bytes at a time: loads and exact byte matches;
+// tables of byte values.
 #pragma once
 
+#include <array>
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 
 namespace zelreport {
 
@@ -28,6 +31,13 @@ inline std::uint64_t LoadUpTo8(const char* p, std::size_t size) {
     if (size == 0) return 0;
     auto byte = [p](std::size_t i) { return std::uint64_t{static_cast<unsigned char>(p[i])} << (8 * i); };
     return byte(0) | byte(size / 2) | byte(size - 1);
+}
+
+// A table of the 256 byte values, true for the ones listed.
+constexpr std::array<bool, 256> ByteTable(std::initializer_list<unsigned char> bytes) {
+    std::array<bool, 256> table{};
+    for (unsigned char b : bytes) table[b] = true;
+    return table;
 }
 
 constexpr std::uint64_t kEveryByte = 0x0101010101010101;
