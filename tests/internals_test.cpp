@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: MIT
-// Two pieces of the library that no document reaches in every case: the
-// keyword table's index when names share their first eight bytes, and the
-// value arrays as they grow into mappings of their own and are emptied.
+// Pieces of the library that no document reaches in every case: the
+// keyword table's index when names share their first eight bytes, the
+// value arrays as they grow into mappings of their own and are emptied,
+// and the policy that decides whether long runs are cut in two.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "elements/split_policy.h"
 #include "keywords/keywords.h"
 #include "record/data_array.h"
 
@@ -56,3 +58,28 @@ TEST(DataArray, GrowsIntoItsOwnMappingKeepingTheValues) {
 }
 
 }  // namespace
+
+// Long runs are cut in two and not, in turn, until the faster way per byte
+// is known; that way is kept for many runs, then measured again.
+TEST(SplitPolicy, KeepsTheFasterWayThenMeasuresAgain) {
+    for (bool split_faster : {true, false}) {
+        zelreport::SplitPolicy policy;
+        int runs = 0, cut = 0;
+        auto run = [&] {
+            bool split = policy.Split();
+            cut += split;
+            ++runs;
+            policy.Record(1000, split == split_faster ? 1.0 : 2.0);
+        };
+        while (runs < 8) run();
+        EXPECT_EQ(cut, 4);
+        cut = 0;
+        for (int i = 0; i < 100; ++i) run();
+        EXPECT_EQ(cut, split_faster ? 100 : 0);
+        // Some hundreds of runs later the ways alternate again.
+        cut = 0;
+        int before = runs;
+        while (policy.Split() == split_faster && runs < before + 1000) run();
+        EXPECT_LT(runs, before + 1000);
+    }
+}

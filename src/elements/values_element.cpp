@@ -2,6 +2,7 @@
 // The values element: its text is split into tokens and converted as it
 // streams in, so only the numbers are kept (4 bytes each).
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <type_traits>
 
@@ -178,6 +179,10 @@ bool TakeSimpleTokens(Scanner& in, ValuesHelper& helper, std::string& scratch, D
     // values text must not cost a hand-over.
     const char* warmed_up = end - q > kSplitRunBytes + kWarmUpBytes ? q + kWarmUpBytes : nullptr;
     const char* split = nullptr;
+    // A run long enough to be cut in two is timed, cut or not, for the
+    // policy that decides.
+    const char* timed_from = nullptr;
+    std::chrono::steady_clock::time_point started;
     for (;;) {
         std::span<T> room = data.Spare();
         T* out = room.data();
@@ -193,15 +198,28 @@ bool TakeSimpleTokens(Scanner& in, ValuesHelper& helper, std::string& scratch, D
             warmed_up = nullptr;
             const char* text_end = end;
             split = SplitPoint(q, end, text_end);
-            // A refused hand-over leaves the whole run to this thread.
-            if (split && !helper.Start(in.floor, split, text_end, end, std::is_same_v<T, std::int32_t>))
+            if (split) {
+                timed_from = q;
+                started = std::chrono::steady_clock::now();
+            }
+            // A refused hand-over leaves the whole run to this thread, untimed.
+            if (split && !helper.policy.Split()) {
                 split = nullptr;
+            } else if (split &&
+                       !helper.Start(in.floor, split, text_end, end, std::is_same_v<T, std::int32_t>)) {
+                split = nullptr;
+                timed_from = nullptr;
+            }
         } else if (out != room.data() + room.size()) {
             break;  // stopped on something else than the end of the room
         }
         if (!going) break;
     }
     if (split) helper.Cancel();  // stopped short of the split: that work goes
+    if (timed_from) {
+        std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - started;
+        helper.policy.Record(q - timed_from, seconds.count());
+    }
     in.ResumeAt(q);
     return data.size() != before;
 }

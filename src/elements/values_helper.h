@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "elements/split_policy.h"
+
 namespace zelreport {
 
 // Runs shorter than this are not worth a hand-over; a run is split only
@@ -36,6 +38,8 @@ public:
 
     // True when there is a second processor to run on.
     static bool Worthwhile();
+    // Whether a long run is worth cutting in two, as measured in this run.
+    SplitPolicy policy;
 
     // Converts the short numbers of the tokens that begin from `begin`, a
     // token's first byte, up to `stop`, floats or integers, on the second
