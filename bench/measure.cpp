@@ -230,6 +230,8 @@ double Batch(const std::string& zelreport, const std::string& path, const std::v
 // second thread must never make a run slower; the bound leaves room for
 // the noise of a shared machine.
 constexpr double kMaxThreadsSlowdown = 1.05;
+// Records of this many values hold runs long enough to be cut in two.
+constexpr std::int64_t kLongRunValues = 10000;
 
 bool ThreadTable(const std::string& zelreport, const std::string& dir, int runs) {
     std::vector<int> cpus = AllowedProcessors();
@@ -254,9 +256,16 @@ bool ThreadTable(const std::string& zelreport, const std::string& dir, int runs)
         }
         double t_one = Median(one), t_two = Median(two), t_pinned = Median(pinned), t_free = Median(free);
         bool met = t_two <= kMaxThreadsSlowdown * t_one && t_free <= kMaxThreadsSlowdown * t_pinned;
-        all_met = all_met && met;
+        // Where no run is long enough to be cut in two, both ways run the
+        // same code: what differs is the machine's noise, not a target.
+        bool splits = kind.token_bytes == 0 && kind.values == 0 &&
+                      std::int64_t{kind.ni} * kind.nj * kind.nk >= kLongRunValues;
+        if (splits) all_met = all_met && met;
         std::printf("%-11s %9.3f %9.3f %7.2f %9.3f %9.3f %7.2f  %s\n", std::string(kind.name).c_str(), t_one,
-                    t_two, t_two / t_one, t_pinned, t_free, t_free / t_pinned, met ? "met" : "MISSED");
+                    t_two, t_two / t_one, t_pinned, t_free, t_free / t_pinned,
+                    !splits ? "(one thread either way)"
+                    : met   ? "met"
+                            : "MISSED");
         std::fflush(stdout);
     }
     std::printf(
