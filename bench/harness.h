@@ -44,6 +44,7 @@ struct Run {
     double seconds = 0;
     long peak_rss_kib = 0;
     int status = -1;
+    pid_t pid = 0;  // of a run the caller waits for
 };
 
 // Runs argv with standard input from `input` (/dev/null when empty),
@@ -69,6 +70,7 @@ inline Run Spawn(const std::vector<std::string>& args, const std::string& input,
     int error = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), env);
     posix_spawn_file_actions_destroy(&actions);
     if (error != 0) Fail("cannot run " + args[0] + ": " + std::strerror(error));
+    run.pid = pid;
     if (stderr_fd >= 0) return run;
     int status = 0;
     rusage usage{};

@@ -7,7 +7,11 @@
 // same DIVISOR. Each document is first checked (one report per record, no
 // empty-name message), then the three programs run in turn, RUNS rounds,
 // each with standard input from the document and its output discarded.
+// Then zelreport with two threads against one, alone and with every
+// processor busy; with TENTH_SIZE_DIR (the same documents generated with
+// divisor 10), callgrind then counts zelreport's instructions on those.
 #include <fcntl.h>
+#include <sched.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -15,6 +19,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -112,6 +117,164 @@ void Check(const std::string& zelreport, const std::string& path, std::int64_t r
              " records, " + std::to_string(empty_names) + " empty-name messages");
 }
 
+// What zelreport's instruction count must reach on a tenth-size document,
+// per value or per record, counted by callgrind on one processor (so that
+// no second thread and no other program changes it).
+struct InstructionTarget {
+    std::string_view document;
+    bool per_record;  // else per value
+    double must, goal;
+};
+constexpr InstructionTarget kInstructionTargets[] = {
+    {"grid", false, 140, 100},
+    {"huge", false, 140, 100},
+    {"ints", false, 65, 50},
+    {"many", true, 8000, 6000},
+};
+constexpr std::int64_t kInstructionDivisor = 10;
+
+bool OnPath(const std::string& program) {
+    const char* path = std::getenv("PATH");
+    std::string dirs = path ? path : "/usr/bin:/bin";
+    for (std::size_t start = 0; start <= dirs.size();) {
+        std::size_t colon = std::min(dirs.find(':', start), dirs.size());
+        std::string candidate = dirs.substr(start, colon - start) + "/" + program;
+        if (access(candidate.c_str(), X_OK) == 0) return true;
+        start = colon + 1;
+    }
+    return false;
+}
+
+// The instructions callgrind counted in one run of zelreport on `path`.
+std::int64_t CountInstructions(const std::string& zelreport, const std::string& path,
+                               const std::string& out_file) {
+    Run run = Spawn(
+        {"taskset", "-c", "0", "valgrind", "--tool=callgrind", "--callgrind-out-file=" + out_file, zelreport},
+        path, -1);
+    if (run.status != 0) Fail(path + ": callgrind run failed");
+    std::FILE* file = std::fopen(out_file.c_str(), "r");
+    if (!file) Fail("cannot read " + out_file);
+    char line[256];
+    long long total = -1;
+    while (std::fgets(line, sizeof line, file))
+        if (std::sscanf(line, "summary: %lld", &total) == 1 || std::sscanf(line, "totals: %lld", &total) == 1)
+            break;
+    std::fclose(file);
+    std::remove(out_file.c_str());
+    if (total < 0) Fail(out_file + ": no instruction total");
+    return total;
+}
+
+// Prints the instruction table for the tenth-size documents in `dir`;
+// false when a must is missed.
+bool InstructionTable(const std::string& zelreport, const std::string& dir) {
+    if (!OnPath("valgrind") || !OnPath("taskset")) {
+        std::printf("\ninstructions: valgrind or taskset is missing, not counted\n");
+        return true;
+    }
+    std::printf("\n%-11s %14s %10s %8s %8s %8s  %s\n", "doc /10", "instructions", "unit", "per unit", "must",
+                "goal", "must reach");
+    bool all_met = true;
+    for (const InstructionTarget& target : kInstructionTargets) {
+        const zelbench::DocumentKind* kind = zelbench::FindDocument(target.document);
+        Scaled size = zelbench::ScaleDocument(*kind, kInstructionDivisor);
+        std::string path = dir + "/" + std::string(target.document) + ".xml";
+        std::int64_t total = CountInstructions(zelreport, path, dir + "/callgrind.out");
+        std::int64_t units = target.per_record ? size.records : size.records * size.values;
+        double per = static_cast<double>(total) / static_cast<double>(units);
+        bool met = per <= target.must;
+        all_met = all_met && met;
+        std::printf("%-11s %14lld %10s %8.1f %8.0f %8.0f  %s\n", std::string(target.document).c_str(),
+                    static_cast<long long>(total), target.per_record ? "record" : "value", per, target.must,
+                    target.goal, met ? (per <= target.goal ? "met, goal met" : "met") : "MISSED");
+    }
+    std::printf("callgrind, whole program, taskset -c 0 (one thread)\n");
+    return all_met;
+}
+
+// The processors this process may run on.
+std::vector<int> AllowedProcessors() {
+    cpu_set_t set;
+    std::vector<int> cpus;
+    if (sched_getaffinity(0, sizeof set, &set) != 0) return cpus;
+    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu)
+        if (CPU_ISSET(cpu, &set)) cpus.push_back(cpu);
+    return cpus;
+}
+
+// Runs one zelreport per processor on `path` at once, each pinned to its
+// own processor when `pinned` (so none starts a second thread); returns
+// the time until the last one ends.
+double Batch(const std::string& zelreport, const std::string& path, const std::vector<int>& cpus,
+             bool pinned) {
+    int null_fd = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (null_fd < 0) Fail("cannot open /dev/null");
+    double start = Now();
+    std::vector<pid_t> pids;
+    for (int cpu : cpus) {
+        std::vector<std::string> args = {zelreport};
+        if (pinned) args = {"taskset", "-c", std::to_string(cpu), zelreport};
+        pids.push_back(Spawn(args, path, null_fd).pid);
+    }
+    close(null_fd);
+    for (pid_t pid : pids) {
+        int status = 0;
+        if (waitpid(pid, &status, 0) < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+            Fail(path + ": zelreport failed in a batch");
+    }
+    return Now() - start;
+}
+
+// Two threads against one: zelreport alone on one processor, and as many
+// zelreports at once as there are processors, each pinned or not. The
+// second thread must never make a run slower; the bound leaves room for
+// the noise of a shared machine.
+constexpr double kMaxThreadsSlowdown = 1.05;
+// Records of this many values hold runs long enough to be cut in two.
+constexpr std::int64_t kLongRunValues = 10000;
+
+bool ThreadTable(const std::string& zelreport, const std::string& dir, int runs) {
+    std::vector<int> cpus = AllowedProcessors();
+    if (cpus.size() < 2 || !OnPath("taskset")) {
+        std::printf("\nthreads: one processor or no taskset, not compared\n");
+        return true;
+    }
+    std::printf("\n%-11s %9s %9s %7s %9s %9s %7s  %s\n", "doc", "1 cpu s", "zel s", "zel/1", "pinned s",
+                "free s", "free/p", "never slower");
+    bool all_met = true;
+    for (const zelbench::DocumentKind& kind : zelbench::kDocuments) {
+        std::string path = dir + "/" + std::string(kind.name) + ".xml";
+        std::vector<double> one, two, pinned, free;
+        for (int round = 0; round < runs; ++round) {
+            Run o = Spawn({"taskset", "-c", std::to_string(cpus[0]), zelreport}, path, -1);
+            Run t = Spawn({zelreport}, path, -1);
+            if (o.status || t.status) Fail(path + ": zelreport failed");
+            one.push_back(o.seconds);
+            two.push_back(t.seconds);
+            pinned.push_back(Batch(zelreport, path, cpus, true));
+            free.push_back(Batch(zelreport, path, cpus, false));
+        }
+        double t_one = Median(one), t_two = Median(two), t_pinned = Median(pinned), t_free = Median(free);
+        bool met = t_two <= kMaxThreadsSlowdown * t_one && t_free <= kMaxThreadsSlowdown * t_pinned;
+        // Where no run is long enough to be cut in two, both ways run the
+        // same code: what differs is the machine's noise, not a target.
+        bool splits = kind.token_bytes == 0 && kind.values == 0 &&
+                      std::int64_t{kind.ni} * kind.nj * kind.nk >= kLongRunValues;
+        if (splits) all_met = all_met && met;
+        std::printf("%-11s %9.3f %9.3f %7.2f %9.3f %9.3f %7.2f  %s\n", std::string(kind.name).c_str(), t_one,
+                    t_two, t_two / t_one, t_pinned, t_free, t_free / t_pinned,
+                    !splits ? "(one thread either way)"
+                    : met   ? "met"
+                            : "MISSED");
+        std::fflush(stdout);
+    }
+    std::printf(
+        "median of %d rounds; 1 cpu: taskset to one processor; pinned and free: %zu zelreports at "
+        "once, each pinned to a processor or not; bound %.2fx\n",
+        runs, cpus.size(), kMaxThreadsSlowdown);
+    return all_met;
+}
+
 std::vector<char*> EnvironmentWithCLocale(std::vector<std::string>& storage) {
     for (char** e = environ; *e; ++e)
         if (std::strncmp(*e, "LC_ALL=", 7) != 0) storage.emplace_back(*e);
@@ -125,8 +288,8 @@ std::vector<char*> EnvironmentWithCLocale(std::vector<std::string>& storage) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 5) {
-        std::fprintf(stderr, "usage: zelbench ZELREPORT DIVISOR RUNS DIR\n");
+    if (argc != 5 && argc != 6) {
+        std::fprintf(stderr, "usage: zelbench ZELREPORT DIVISOR RUNS DIR [TENTH_SIZE_DIR]\n");
         return 2;
     }
     std::string zelreport = argv[1];
@@ -171,6 +334,8 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
     }
     std::printf("median of %d alternating runs; times in seconds; RSS is zelreport's peak\n", runs);
+    all_met = ThreadTable(zelreport, dir, runs) && all_met;
+    if (argc == 6) all_met = InstructionTable(zelreport, argv[5]) && all_met;
     if (!all_met) {
         std::printf("some targets were missed\n");
         return 1;

@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: MIT
-// One values token: ConvertFloat must give what sscanf "%f" stores, bit
-// for bit, and ConvertInt what strtol gives, saturated to 32 bits. A
-// token never holds a zero byte (it ends the text), so the input is cut
-// at its first one. Inputs starting with "~" spell, from the next four
-// bytes (a float's bits) and the fifth (a digit count), a decimal next
-// to the midpoint of that float and the next one up, where rounding
-// through a double goes wrong if it is careless.
+// One values token: ConvertFloat, and the short number readers where they
+// take the token, must give what sscanf "%f" stores, bit for bit, and ConvertInt what strtol gives, saturated
+// to 32 bits. A token never holds a zero byte (it ends the text), so the input is cut at its first one.
+// Inputs starting with "~" spell, from the next four bytes (a float's bits) and the fifth (a digit count), a
+// decimal next to the midpoint of that float and the next one up, where rounding through a double goes wrong
+// if it is careless.
 #include <algorithm>
 #include <bit>
 #include <climits>
@@ -17,6 +16,7 @@
 #include <string>
 
 #include "elements/number.h"
+#include "elements/short_number.h"
 #include "fuzz_check.h"
 #include "support/oracles.h"
 
@@ -34,6 +34,14 @@ std::string HalfwaySpelling(const std::uint8_t* data) {
     return text;
 }
 
+const char* ParseInPlace(const char* q, const char* end, float& value) {
+#if ZELREPORT_FLOAT_IN_PLACE
+    return zelreport::ParseFloatInPlace(q, end, value);
+#else
+    return zelreport::ParseShortFloat(q, end, value);
+#endif
+}
+
 void Check(const std::string& token) {
     float want = zeltest::ScanfFloat(token.c_str());
     std::string scratch;
@@ -48,6 +56,16 @@ void Check(const std::string& token) {
         std::bit_cast<std::uint32_t>(plain) != std::bit_cast<std::uint32_t>(want))
         zelfuzz::Fail(("ParsePlainFloat(\"" + token + "\") as sscanf").c_str(), std::to_string(want),
                       std::to_string(plain));
+    // So does the in-place reading, with the token between blanks as in a
+    // values text.
+    float in_place;
+    std::string room = std::string(zelreport::kShortNumberLookBack, ' ') + token +
+                       std::string(zelreport::kShortNumberReach + 1, ' ');
+    const char* start = room.data() + zelreport::kShortNumberLookBack;
+    if (ParseInPlace(start, room.data() + room.size(), in_place) == start + token.size() &&
+        std::bit_cast<std::uint32_t>(in_place) != std::bit_cast<std::uint32_t>(want))
+        zelfuzz::Fail(("in-place reading of \"" + token + "\" as sscanf").c_str(), std::to_string(want),
+                      std::to_string(in_place));
     std::int32_t int_want = zeltest::StrtolInt32(token.c_str());
     std::int32_t int_got = zelreport::ConvertInt(token);
     if (int_got != int_want)

@@ -1,8 +1,9 @@
 # SPDX-License-Identifier: MIT
 # `make bench`: generate the benchmark documents into the build tree and
-# time zelreport against cat and "wc -w" on them. `make bench-quick` does
-# the same on documents a tenth of the size. Both fail (status 1) when a
-# must-reach target of bench/measure.cpp is missed.
+# time zelreport against cat and "wc -w" on them, then count its
+# instructions with callgrind on the tenth-size documents. `make
+# bench-quick` does the same on documents a tenth of the size. Both fail
+# (status 1) when a must-reach target of bench/measure.cpp is missed.
 BENCH_RUNS ?= 5
 BENCH_DOCS := grid many huge ints declared token-float token-int
 
@@ -14,11 +15,11 @@ $(BUILD)/bench/docs-%/.done: bench/generate.cpp bench/documents.h | build
 	for doc in $(BENCH_DOCS); do $(BUILD)/bench/zelgen $$doc $* $(@D)/$$doc.xml || exit 1; done
 	touch $@
 
-bench: build $(BUILD)/bench/docs-1/.done
-	$(BUILD)/bench/zelbench $(BUILD)/zelreport 1 $(BENCH_RUNS) $(BUILD)/bench/docs-1
+bench: build $(BUILD)/bench/docs-1/.done $(BUILD)/bench/docs-10/.done
+	$(BUILD)/bench/zelbench $(BUILD)/zelreport 1 $(BENCH_RUNS) $(BUILD)/bench/docs-1 $(BUILD)/bench/docs-10
 
 bench-quick: build $(BUILD)/bench/docs-10/.done
-	$(BUILD)/bench/zelbench $(BUILD)/zelreport 10 $(BENCH_RUNS) $(BUILD)/bench/docs-10
+	$(BUILD)/bench/zelbench $(BUILD)/zelreport 10 $(BENCH_RUNS) $(BUILD)/bench/docs-10 $(BUILD)/bench/docs-10
 
 # zelcheck and zelfmt against zelreport on the same documents.
 bench-companions: build $(BUILD)/bench/docs-1/.done

@@ -2,7 +2,8 @@
 // Pieces of the library that no document reaches in every case: the
 // keyword table's index when names share their first eight bytes, the
 // value arrays as they grow into mappings of their own and are emptied,
-// and where a record's values were read from, whatever the input blocks.
+// where a record's values were read from, whatever the input blocks, and
+// the policy that decides whether long runs are cut in two.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "elements/split_policy.h"
 #include "keywords/keywords.h"
 #include "reader/observed_run.h"
 #include "record/data_array.h"
@@ -103,3 +105,28 @@ TEST(ValuesOrigin, PlacesAPlainTextWhateverTheBlocks) {
 }
 
 }  // namespace
+
+// Long runs are cut in two and not, in turn, until the faster way per byte
+// is known; that way is kept for many runs, then measured again.
+TEST(SplitPolicy, KeepsTheFasterWayThenMeasuresAgain) {
+    for (bool split_faster : {true, false}) {
+        zelreport::SplitPolicy policy;
+        int runs = 0, cut = 0;
+        auto run = [&] {
+            bool split = policy.Split();
+            cut += split;
+            ++runs;
+            policy.Record(1000, split == split_faster ? 1.0 : 2.0);
+        };
+        while (runs < 8) run();
+        EXPECT_EQ(cut, 4);
+        cut = 0;
+        for (int i = 0; i < 100; ++i) run();
+        EXPECT_EQ(cut, split_faster ? 100 : 0);
+        // Some hundreds of runs later the ways alternate again.
+        cut = 0;
+        int before = runs;
+        while (policy.Split() == split_faster && runs < before + 1000) run();
+        EXPECT_LT(runs, before + 1000);
+    }
+}

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "elements/c_scan.h"
 #include "reader/sweep.h"
 
 namespace zelreport {
@@ -40,33 +41,35 @@ inline constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5
                                                1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 static_assert(std::size(kExactPowersOfTen) == kMaxExactPower + 1);
 
-inline bool IsDigit(char b) {
-    return static_cast<unsigned char>(b - '0') < 10;
-}
+// "0" in every byte of a word.
+constexpr std::uint64_t kZeroDigits = 0x3030303030303030;
 
 // How many of the first bytes of `word` are digits, 0 to 8. Bytes past
 // the first non-digit do not count, so borrows into them do no harm.
 inline int LeadingDigits(std::uint64_t word) {
-    constexpr std::uint64_t kZeros = 0x3030303030303030;      // "0" in every byte
     constexpr std::uint64_t kAboveNine = 0x7676767676767676;  // + this sets bit 7 of a byte above 9
-    std::uint64_t values = word - kZeros;
+    std::uint64_t values = word - kZeroDigits;
     std::uint64_t non_digits = (values | (values + kAboveNine)) & kHighBits;
-    return non_digits ? std::countr_zero(non_digits) / 8 : 8;
+    return std::countr_zero(non_digits) / 8;  // 64 / 8 when there is none
 }
 
-// The number written by the first `count` bytes of `word`, all digits;
-// `count` is 0 to 8. The digits are moved to the top of the word, then
-// combined in pairs, and the pairs in one step of two multiplies.
-inline std::uint32_t DigitsValue(std::uint64_t word, int count) {
-    constexpr std::uint64_t kZeros = 0x3030303030303030;
+// The number written by eight digit values, one a byte (0 to 9), the
+// first byte the most significant: each pair combined, then the pairs in
+// one step of two multiplies.
+inline std::uint32_t EightDigitsValue(std::uint64_t values) {
     constexpr std::uint64_t kPairs = 0x000000FF000000FF;  // pairs 1 and 3 after the first step
     constexpr std::uint64_t kPairScale = 100 + (1000000ull << 32);
     constexpr std::uint64_t kNextPairScale = 1 + (10000ull << 32);
-    // No digit: a zero multiplier, not a 64-bit shift.
-    std::uint64_t values = ((word - kZeros) << ((8 * (8 - count)) & 63)) * (count != 0);
     values = values * 10 + (values >> 8);  // each byte pair: 10 * first + second
     return static_cast<std::uint32_t>(
         ((values & kPairs) * kPairScale + ((values >> 16) & kPairs) * kNextPairScale) >> 32);
+}
+
+// The number written by the first `count` bytes of `word`, all digits;
+// `count` is 0 to 8. The digits are moved to the top of the word first.
+inline std::uint32_t DigitsValue(std::uint64_t word, int count) {
+    // No digit: a zero multiplier, not a 64-bit shift.
+    return EightDigitsValue(((word - kZeroDigits) << ((8 * (8 - count)) & 63)) * (count != 0));
 }
 
 // Appends the run of digits at `q` to `mantissa` (wrapping past 2^64) and

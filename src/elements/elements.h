@@ -10,6 +10,8 @@ namespace zelreport {
 struct Context;
 struct Record;
 
+// The handlers get the name in the document loop's NameBuffer, which has
+// room for word loads past its end.
 void ParseInt(Context& ctx, std::string_view name);
 void ParseString(Context& ctx, std::string_view name);
 void ParseValues(Context& ctx, std::string_view name);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -37,6 +38,22 @@ inline float WithSign(float magnitude, bool negative) {
                                                                               << 31);
 }
 
+// Rounds `magnitude`, the double nearest m / power (when `divided`) or
+// m * power, to float, with the sign; false where the decimal may lie on
+// either side of a halfway point between two floats. A double on such a
+// point that holds the decimal exactly rounds right, ties to even as the
+// C library does: the fused multiply-add tells, rarely enough that its
+// cost does not matter.
+inline bool RoundDoubleToFloat(double magnitude, double m, double power, bool divided, bool negative,
+                               float& value) {
+    if ((std::bit_cast<std::uint64_t>(magnitude) & kDoubleDropped) == kDoubleHalfway) {
+        double rest = divided ? std::fma(magnitude, power, -m) : std::fma(m, power, -magnitude);
+        if (rest != 0) return false;
+    }
+    value = WithSign(static_cast<float>(magnitude), negative);
+    return true;
+}
+
 }  // namespace exact_float
 
 // Rounds mantissa * 10^exponent (negated when `negative`) to the nearest
@@ -50,10 +67,9 @@ inline float WithSign(float magnitude, bool negative) {
 // below, and rounding it to float drops exactly its last 29 bits. The
 // result is the correctly rounded float unless the double lies exactly on
 // a halfway point between two floats, where the decimal may be on either
-// side. A 64-bit mantissa, or an exponent up to 27, works the same way in
-// the 64-bit significand of an 80-bit long double, where the boundary to
-// infinity (half an ulp above the largest float) is such a halfway point
-// too and values below 10^-27 cannot occur.
+// side, unless the double is the decimal itself. A 64-bit mantissa, or an exponent up to 27, works the same
+// way in the 64-bit significand of an 80-bit long double, where the boundary to infinity (half an ulp above
+// the largest float) is such a halfway point too and values below 10^-27 cannot occur.
 inline bool DecimalToFloat(std::uint64_t mantissa, int exponent, bool negative, float& value) {
     using namespace exact_float;
     // Zero needs no case of its own: 0 times any power is 0, and the sign
@@ -61,10 +77,9 @@ inline bool DecimalToFloat(std::uint64_t mantissa, int exponent, bool negative, 
     if (mantissa <= kMaxDoubleMantissa &&
         static_cast<unsigned>(exponent + kMaxExactPower) <= 2 * kMaxExactPower) {
         double m = static_cast<double>(mantissa);
-        double magnitude = exponent < 0 ? m / kExactPowersOfTen[-exponent] : m * kExactPowersOfTen[exponent];
-        if ((std::bit_cast<std::uint64_t>(magnitude) & kDoubleDropped) == kDoubleHalfway) return false;
-        value = WithSign(static_cast<float>(magnitude), negative);
-        return true;
+        bool divided = exponent < 0;
+        double power = kExactPowersOfTen[divided ? -exponent : exponent];
+        return RoundDoubleToFloat(divided ? m / power : m * power, m, power, divided, negative, value);
     }
     if constexpr (kHasLongDouble) {
         if (exponent < -kMaxLongPower || exponent > kMaxLongPower) return false;

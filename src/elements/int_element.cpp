@@ -5,6 +5,7 @@
 #include "elements/elements.h"
 #include "keywords/keywords.h"
 #include "reader/context.h"
+#include "reader/lines.h"
 
 namespace zelreport {
 
@@ -43,19 +44,6 @@ bool ReadIntLineInBlock(Scanner& in, std::uint32_t& value) {
 }
 
 }  // namespace
-
-// Reads the digits right after the opening tag's ">" (no sign, no blanks),
-// wrapping modulo 2^32, then drops the rest of the line.
-void ParseInt(Context& ctx, std::string_view name) {
-    Scanner& in = ctx.in;
-    std::uint32_t value;
-    if (ReadIntLineInBlock(in, value)) return setIntVar(ctx.record, name, static_cast<std::int32_t>(value));
-    SkipWhite(in);
-    if (in.c == '>') in.AdvanceChar();
-    value = ReadWrappingNumber(in);
-    setIntVar(ctx.record, name, static_cast<std::int32_t>(value));
-    NextProperty(in);
-}
 
 namespace {
 
@@ -130,13 +118,50 @@ constexpr SlotTable kSlots = MakeSlots();
 
 }  // namespace
 
-// Names of other integer keywords (the dropped ones) find no field.
-void setIntVar(Record& r, std::string_view name, std::int32_t value) {
-    std::uint64_t word = PackWord(name);
+namespace {
+
+// Sets the field of the name packed as `word`; names of other integer
+// keywords (the dropped ones) find no field.
+void SetIntField(Record& r, std::uint64_t word, std::int32_t value) {
     const Slot& slot = kSlots.slots[SlotOf(word, kMultiplier)];
     if (slot.name != word || word == 0) return;
     // The negation wraps like the value did.
     r.*slot.field = slot.negated ? static_cast<std::int32_t>(0u - static_cast<std::uint32_t>(value)) : value;
+}
+
+// A handler's name as PackWord packs it, with one word load: the document
+// loop's name buffer has room for it past the name's end.
+std::uint64_t LoopNameWord(std::string_view name) {
+    return name.size() > 8 ? 0 : Load8(name.data()) & BytesBefore(static_cast<int>(name.size()));
+}
+
+}  // namespace
+
+void setIntVar(Record& r, std::string_view name, std::int32_t value) {
+    SetIntField(r, PackWord(name), value);
+}
+
+namespace {
+
+// ParseInt byte by byte, out of the usual case's way.
+[[gnu::noinline]] void ParseIntLine(Context& ctx, std::uint64_t word) {
+    Scanner& in = ctx.in;
+    SkipWhite(in);
+    if (in.c == '>') in.AdvanceChar();
+    SetIntField(ctx.record, word, static_cast<std::int32_t>(ReadWrappingNumber(in)));
+    NextProperty(in);
+}
+
+}  // namespace
+
+// Reads the digits right after the opening tag's ">" (no sign, no blanks),
+// wrapping modulo 2^32, then drops the rest of the line.
+void ParseInt(Context& ctx, std::string_view name) {
+    std::uint64_t word = LoopNameWord(name);
+    std::uint32_t value;
+    if (ReadIntLineInBlock(ctx.in, value))
+        return SetIntField(ctx.record, word, static_cast<std::int32_t>(value));
+    ParseIntLine(ctx, word);
 }
 
 }  // namespace zelreport

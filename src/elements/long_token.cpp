@@ -4,27 +4,18 @@
 #include <algorithm>
 #include <string_view>
 
+#include "elements/c_scan.h"
 #include "elements/values_token.h"
 
 namespace zelreport {
 
 namespace {
 
-// Exponents beyond these give 0 or infinity whatever digits stand before
-// them; clamping keeps every sum far inside 64 bits.
-constexpr std::int64_t kMaxExponentValue = 1'000'000'000'000'000;
+// A compact form's exponent beyond this gives 0 or infinity too.
 constexpr std::int64_t kMaxCompactExponent = 100'000;
 
-bool IsCSpace(unsigned char b) {
-    return b == ' ' || (b >= '\t' && b <= '\r');
-}
-
-bool IsDecimal(unsigned char b) {
-    return b >= '0' && b <= '9';
-}
-
 int HexValue(unsigned char b) {
-    if (IsDecimal(b)) return b - '0';
+    if (IsDigit(static_cast<char>(b))) return b - '0';
     b = static_cast<unsigned char>(b | 0x20);
     return b >= 'a' && b <= 'f' ? b - 'a' + 10 : -1;
 }
@@ -60,7 +51,7 @@ const char* LongToken::SkipDroppedDigits(const char* q, const char* end) {
     bool full = digits_.size() == (integer_ ? kKeptIntDigits : kKeptDigits);
     if (!full || hex_ || (state_ != State::integer && state_ != State::fraction)) return q;
     const char* run = q;
-    for (; q < end && IsDecimal(static_cast<unsigned char>(*q)); ++q) sticky_ = sticky_ || *q != '0';
+    for (; q < end && IsDigit(*q); ++q) sticky_ = sticky_ || *q != '0';
     if (state_ == State::integer) scale_ += q - run;
     return q;
 }
@@ -88,7 +79,7 @@ void LongToken::Feed(unsigned char b) {
             }
             [[fallthrough]];
         case State::sign:
-            if (IsDecimal(b)) {
+            if (IsDigit(static_cast<char>(b))) {
                 state_ = State::integer;
                 only_zero_ = b == '0';
                 Digit(b - '0');
@@ -106,7 +97,7 @@ void LongToken::Feed(unsigned char b) {
             return;
         case State::integer:
         case State::fraction: {
-            int value = hex_ ? HexValue(b) : IsDecimal(b) ? b - '0' : -1;
+            int value = hex_ ? HexValue(b) : IsDigit(static_cast<char>(b)) ? b - '0' : -1;
             if (value >= 0 && !(integer_ && state_ == State::fraction)) {
                 only_zero_ = false;
                 Digit(value);
@@ -137,7 +128,7 @@ void LongToken::Feed(unsigned char b) {
         case State::exponent_sign:
         case State::exponent_digits:
             // An exponent letter without digits counts for nothing.
-            if (!IsDecimal(b)) return Finish(b);
+            if (!IsDigit(static_cast<char>(b))) return Finish(b);
             state_ = State::exponent_digits;
             exponent_ = std::min(exponent_ * 10 + (b - '0'), kMaxExponentValue);
             return;

@@ -3,11 +3,13 @@
 
 #include <locale.h>
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cstdio>
 #include <limits>
 
+#include "elements/c_scan.h"
 #include "elements/digits.h"
 #include "elements/exact_float.h"
 
@@ -20,12 +22,7 @@ constexpr bool IsPlainDecimalByte(unsigned char b) {
     return (b >= '0' && b <= '9') || b == '.' || b == 'e' || b == 'E' || b == '+' || b == '-';
 }
 
-bool IsCSpace(unsigned char b) {
-    return b == ' ' || (b >= '\t' && b <= '\r');
-}
-
 constexpr int kMaxDigits = 19;  // still fits a uint64
-constexpr int kMaxExponentValue = 100000;
 
 // Up to nine digits cannot leave the 32-bit range.
 constexpr std::ptrdiff_t kSafeIntDigits = 9;
@@ -66,12 +63,13 @@ const char* ParsePlainFloat(const char* first, const char* last, float& value) {
         bool negative_exponent = q < last && *q == '-';
         if (q < last && (*q == '-' || *q == '+')) ++q;
         if (q == last || !IsDigit(*q)) return nullptr;
-        int written = 0;
-        for (; q < last && IsDigit(*q); ++q) {
-            if (written > kMaxExponentValue) return nullptr;
-            written = written * 10 + (*q - '0');
-        }
-        exponent += negative_exponent ? -written : written;
+        std::int64_t written = 0;
+        for (; q < last && IsDigit(*q); ++q) written = std::min(written * 10 + (*q - '0'), kMaxExponentValue);
+        // Past the powers of ten DecimalToFloat takes, one exponent is as
+        // good as another.
+        constexpr std::int64_t kOutside = exact_float::kMaxLongPower + 1;
+        exponent = static_cast<int>(std::clamp<std::int64_t>(
+            exponent + (negative_exponent ? -written : written), -kOutside, kOutside));
     }
     if (!DecimalToFloat(mantissa, exponent, negative, value)) return nullptr;
     return q;

@@ -3,8 +3,13 @@
 // two: the common case of a values token, at a small constant cost.
 #pragma once
 
+#include <array>
 #include <bit>
 #include <cstdint>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "elements/digits.h"
 #include "elements/exact_float.h"
@@ -17,12 +22,15 @@ namespace zelreport {
 // an exponent letter and sign with a word of digits, and the two bytes
 // after the number.
 constexpr std::ptrdiff_t kShortNumberReach = 48;
+// Bytes before a token's start that ParseFloatInPlace may load: it reads
+// the sixteen bytes that end where the number's digits end, and the
+// sixteen that end one byte earlier.
+constexpr std::ptrdiff_t kShortNumberLookBack = 16;
 
 namespace short_number {
 
 // An exponent of up to this many digits is read here.
 constexpr int kMaxExponentDigits = 3;
-
 // A run of digits: how many (up to 16) and the number they write.
 struct DigitRun {
     int count;
@@ -36,6 +44,29 @@ inline DigitRun ReadDigitRun(const char* p) {
     int head = LeadingDigits(first);
     int tail = head == 8 ? LeadingDigits(second) : 0;
     return {head + tail, DigitsValue(first, head) * kPowersOfTen[tail] + DigitsValue(second, tail)};
+}
+
+// With `r` on the byte after a mantissa: reads an exponent of up to three
+// digits there into `exponent`. Returns the end of the number, or nullptr
+// for an exponent read the general way.
+inline const char* ReadShortExponent(const char* r, int& exponent) {
+    if ((*r | 0x20) != 'e') return r;
+    const char* digits = r + 1 + (r[1] == '-' || r[1] == '+');
+    std::uint64_t word = Load8(digits);
+    int count = LeadingDigits(word);
+    if (count == 0 || count > kMaxExponentDigits) return nullptr;
+    int written = static_cast<int>(DigitsValue(word, count));
+    exponent += r[1] == '-' ? -written : written;
+    return digits + count;
+}
+
+// With `r` on the byte after a mantissa: reads an exponent there, checks
+// that the token surely ends and rounds. Returns the end, or nullptr.
+inline const char* FinishShortFloat(const char* r, const char* end, std::uint64_t mantissa, int exponent,
+                                    bool negative, float& value) {
+    r = ReadShortExponent(r, exponent);
+    if (!r || !EndsToken(r, end) || !DecimalToFloat(mantissa, exponent, negative, value)) return nullptr;
+    return r;
 }
 
 }  // namespace short_number
@@ -60,32 +91,115 @@ inline const char* ParseShortFloat(const char* q, const char* end, float& value)
     }
     if (integer.count + scale == 0 || integer.count + scale > 19 || integer.count == 16 || scale == 16)
         return nullptr;
-    int exponent = -scale;
-    if ((*r | 0x20) == 'e') {
-        const char* digits = r + 1 + (r[1] == '-' || r[1] == '+');
-        std::uint64_t word = Load8(digits);
-        int count = LeadingDigits(word);
-        if (count == 0 || count > kMaxExponentDigits) return nullptr;
-        int written = static_cast<int>(DigitsValue(word, count));
-        exponent += r[1] == '-' ? -written : written;
-        r = digits + count;
-    }
-    if (!EndsToken(r, end) || !DecimalToFloat(mantissa, exponent, negative, value)) return nullptr;
-    return r;
+    return FinishShortFloat(r, end, mantissa, -scale, negative, value);
 }
 
-// Reads [-+]digits with at most seven digits, ending where `EndsToken`
-// says the token surely ends; nullptr for anything else.
-inline const char* ParseShortInt(const char* q, const char* end, std::int32_t& value) {
+#if defined(__SSE2__)
+#define ZELREPORT_FLOAT_IN_PLACE 1
+
+namespace short_number {
+
+// Digits and point of a number read in one 16-byte window.
+constexpr int kWindowBytes = 16;
+
+// 16 zero bytes, then 16 bytes of 0x0F: the 16 bytes from place t keep a
+// digit's value in the last t bytes of a window and clear the rest.
+alignas(32) inline constexpr unsigned char kDigitsKept[2 * kWindowBytes] = {
+    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
+    0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F};
+// The same with 0xFF: the places of the last t bytes.
+alignas(32) inline constexpr unsigned char kLastPlaces[2 * kWindowBytes] = {
+    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
+    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+
+inline __m128i LastBytes(const unsigned char* table, int count) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(table + count));
+}
+
+// Bit k set when byte k of the 16 at `p` is not a digit; bit 16 set too,
+// so that the first set bit is at most 16.
+inline unsigned NonDigits(const char* p) {
+    __m128i values = _mm_sub_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), _mm_set1_epi8('0'));
+    __m128i digits = _mm_cmpeq_epi8(_mm_min_epu8(values, _mm_set1_epi8(9)), values);
+    return (~static_cast<unsigned>(_mm_movemask_epi8(digits)) & 0xFFFF) | 0x10000;
+}
+
+// The number written by the `digits` digits (1 to 15) that end at `last`,
+// where a point stands before the last `fraction` of them when `point`.
+// The sixteen bytes up to `last` hold the digits after the point in their
+// places, the sixteen up to the byte before hold those before it: one
+// load of each, the places taken from the one or the other by a mask,
+// everything before the first digit cleared; then digit pairs, fours and
+// eights combined by multiplies.
+inline std::uint64_t DigitsEndingAt(const char* last, int digits, bool point, int fraction) {
+    __m128i after = _mm_loadu_si128(reinterpret_cast<const __m128i*>(last - kWindowBytes));
+    __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(last - kWindowBytes - 1));
+    __m128i from_point = LastBytes(kLastPlaces, point ? fraction : kWindowBytes);
+    __m128i joined = _mm_xor_si128(before, _mm_and_si128(_mm_xor_si128(before, after), from_point));
+    __m128i values = _mm_and_si128(joined, LastBytes(kDigitsKept, digits));
+    // Per 16-bit lane, (first + 256 * second) * 0x0A01 has 10 * first + second
+    // in its high byte.
+    __m128i pairs = _mm_srli_epi16(_mm_mullo_epi16(values, _mm_set1_epi16(0x0A01)), 8);
+    // The first of two lanes is the more significant.
+    __m128i fours = _mm_madd_epi16(pairs, _mm_set1_epi32(100 + (1 << 16)));
+    __m128i eights = _mm_madd_epi16(_mm_packs_epi32(fours, fours), _mm_set1_epi32(10000 + (1 << 16)));
+    auto both = static_cast<std::uint64_t>(_mm_cvtsi128_si64(eights));
+    constexpr std::uint64_t kHundredMillion = 100000000;
+    return (both & 0xFFFFFFFF) * kHundredMillion + (both >> 32);
+}
+
+}  // namespace short_number
+
+// As ParseShortFloat, for numbers whose digits and point fit fifteen
+// bytes, in one pass: the places of the point and the end from one
+// 16-byte compare, the digits' value from two loads that end where they
+// end. `q` needs kShortNumberLookBack readable bytes before it and
+// kShortNumberReach after it.
+inline const char* ParseFloatInPlace(const char* q, const char* end, float& value) {
+    using namespace short_number;
     bool negative = *q == '-';
-    const char* p = q + (negative || *q == '+');
+    const char* p = q + negative;
+    unsigned non_digits = NonDigits(p);
+    int integer = std::countr_zero(non_digits);
+    bool point = p[integer] == '.';
+    int after_fraction = std::countr_zero(non_digits & (~1u << integer));  // bit 16 is set
+    int length = point ? after_fraction : integer;
+    int fraction = length - integer - point;
+    int digits = length - point;
+    if (digits == 0 || length >= kWindowBytes) return nullptr;
+    const char* last = p + length;
+    std::uint64_t mantissa = DigitsEndingAt(last, digits, point, fraction);
+    if (EndsTokenAlone(*last)) {
+        // Below 10^15 and divided by at most 10^15: both exact doubles.
+        double m = static_cast<double>(mantissa), power = kExactPowersOfTen[fraction];
+        return exact_float::RoundDoubleToFloat(m / power, m, power, true, negative, value) ? last : nullptr;
+    }
+    return FinishShortFloat(last, end, mantissa, -fraction, negative, value);
+}
+
+#endif
+
+inline constexpr std::array<bool, 256> kSignBytes = ByteTable({'-', '+'});
+
+// Reads [-+]digits with at most seven digits; returns the end of the
+// digits, which the caller must check ends the token, or nullptr.
+inline const char* ReadShortInt(const char* q, std::int32_t& value) {
+    bool negative = *q == '-';
+    const char* p = q + kSignBytes[static_cast<unsigned char>(*q)];
     std::uint64_t word = Load8(p);
     int digits = LeadingDigits(word);
-    const char* r = p + digits;
-    if (digits == 0 || digits == 8 || !EndsToken(r, end)) return nullptr;
-    auto magnitude = static_cast<std::int32_t>(DigitsValue(word, digits));
+    if (digits == 0 || digits == 8) return nullptr;
+    // One to seven digits: moved to the top of the word by a shift below 64.
+    auto magnitude = static_cast<std::int32_t>(EightDigitsValue((word - kZeroDigits) << (8 * (8 - digits))));
     value = negative ? -magnitude : magnitude;
-    return r;
+    return p + digits;
+}
+
+// As ReadShortInt, ending where `EndsToken` says the token surely ends;
+// nullptr for anything else.
+inline const char* ParseShortInt(const char* q, const char* end, std::int32_t& value) {
+    const char* r = ReadShortInt(q, value);
+    return r && EndsToken(r, end) ? r : nullptr;
 }
 
 }  // namespace zelreport

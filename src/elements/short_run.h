@@ -3,8 +3,11 @@
 // straight from the input block.
 #pragma once
 
+#include <algorithm>
+#include <cassert>
 #include <cstdint>
 #include <string>
+#include <type_traits>
 
 #include "elements/number.h"
 #include "elements/short_number.h"
@@ -13,12 +16,22 @@
 
 namespace zelreport {
 
-inline const char* ParseShortToken(const char* q, const char* end, float& value) {
+// A short number read in place at `q`, which has kShortNumberLookBack
+// bytes before it and kShortNumberReach after it in the block. Returns
+// its end or nullptr.
+inline const char* ParseInPlace(const char* q, const char* end, float& value) {
+#if ZELREPORT_FLOAT_IN_PLACE
+    return ParseFloatInPlace(q, end, value);
+#else
     return ParseShortFloat(q, end, value);
+#endif
 }
 
-inline const char* ParseShortToken(const char* q, const char* end, std::int32_t& value) {
-    return ParseShortInt(q, end, value);
+// The integer's end may not end its token: the caller checks.
+template <typename T>
+constexpr bool kEndChecked = std::is_same_v<T, float>;
+inline const char* ParseInPlace(const char* q, const char*, std::int32_t& value) {
+    return ReadShortInt(q, value);
 }
 
 // Skips the separators between two tokens: blanks, tabs, and line feeds
@@ -65,21 +78,54 @@ inline const char* ConvertWholeToken(const char* q, const char* end, std::int32_
     return r;
 }
 
-// Converts the tokens from `q` (a token byte) on, and the separators after
-// them, before `stop` in a block ending at `end`, writing the values at
-// `out` up to `out_end`: short numbers with word loads while the block
-// leaves room for them, any other token that can be converted where it
-// lies the general way. Returns where it stopped: `stop`, a byte that is
-// no separator and no token byte, a token that cannot be converted here,
-// or the end of the room.
+// The usual stretch of a run: short numbers read in place, each followed
+// by separators and the next token, while the block from `floor` to `end`
+// leaves room around them before `stop` and the array has room. Returns
+// where it stopped: on a token it did not take, or past the last one's
+// separators.
 template <typename T, typename Tally>
-const char* ConvertRun(const char* q, const char* stop, const char* end, T*& out, T* out_end, Tally& tally,
-                       std::string& scratch) {
+[[gnu::always_inline]] inline const char* ConvertShortTokens(const char* floor, const char* q,
+                                                             const char* stop, const char* end, T*& out,
+                                                             T* out_end, Tally& running) {
+    assert(floor && floor <= q && q < end);
+    if (end - q <= kShortNumberReach || q - floor < kShortNumberLookBack) return q;
+    const char* const limit = std::min(stop, end - kShortNumberReach);
+    while (q < limit && out < out_end) {
+        T value;
+        const char* r = ParseInPlace(q, end, value);
+        if (!r) break;
+        // The usual separator: one blank, then the next token.
+        bool blank = r[0] == ' ' && IsTokenByte(static_cast<unsigned char>(r[1]));
+        if constexpr (!kEndChecked<T>)
+            if (!blank && !EndsToken(r, end)) break;
+        *out++ = value;
+        running.Add(value);
+        if (blank) {
+            q = r + 1;
+            continue;
+        }
+        q = SkipSeparators(r, end);
+        if (q == end || !IsTokenByte(static_cast<unsigned char>(*q))) break;
+    }
+    return q;
+}
+
+// Converts the tokens from `q` (a token byte) on, and the separators after
+// them, before `stop` in a block from `floor` to `end`, writing the values
+// at `out` up to `out_end`: short numbers in place while the block leaves
+// room around them, any other token that can be converted where it lies
+// the general way. Returns where it stopped: `stop`, a byte that is no
+// separator and no token byte, a token that cannot be converted here, or
+// the end of the room.
+template <typename T, typename Tally>
+const char* ConvertRun(const char* floor, const char* q, const char* stop, const char* end, T*& out,
+                       T* out_end, Tally& tally, std::string& scratch) {
     Tally running = tally;  // in registers for the loop
     while (q < stop && out < out_end) {
+        q = ConvertShortTokens(floor, q, stop, end, out, out_end, running);
+        if (q >= stop || out == out_end || q == end || !IsTokenByte(static_cast<unsigned char>(*q))) break;
         T value;
-        const char* r = end - q > kShortNumberReach ? ParseShortToken(q, end, value) : nullptr;
-        if (!r) r = ConvertWholeToken(q, end, value, scratch);
+        const char* r = ConvertWholeToken(q, end, value, scratch);
         if (!r) break;
         *out++ = value;
         running.Add(value);

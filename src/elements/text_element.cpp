@@ -12,16 +12,39 @@ namespace zelreport {
 namespace {
 
 // The first byte at or after `q` that a text element's reading looks at:
-// "<", ">", a carriage return or a line feed; or `end`.
+// "<", ">", a carriage return, a line feed, or a zero byte (which hides
+// what follows it); or `end`.
 const char* FindTextStop(const char* q, const char* end) {
     for (; end - q >= 8; q += 8) {
         std::uint64_t word = Load8(q);
-        std::uint64_t stops =
-            BytesEqual(word, '<') | BytesEqual(word, '>') | BytesEqual(word, '\r') | BytesEqual(word, '\n');
+        std::uint64_t stops = BytesEqual(word, '<') | BytesEqual(word, '>') | BytesEqual(word, '\r') |
+                              BytesEqual(word, '\n') | ZeroBytes(word);
         if (stops) return q + FirstMarked(stops);
     }
-    while (q < end && *q != '<' && *q != '>' && *q != '\r' && *q != '\n') ++q;
+    while (q < end && *q != '<' && *q != '>' && *q != '\r' && *q != '\n' && *q != '\0') ++q;
     return q;
+}
+
+// The usual text element, inside the block: from the opening tag's ">",
+// the bytes up to the closing tag's "<" or a ">", with no line break and
+// no zero byte after the first and fewer than MAX_SIZE of them. Returns
+// where they end, or nullptr for anything else.
+const char* TextEndInBlock(const Scanner& in) {
+    if (in.c != '>' || in.p == in.end || *in.p == '<') return nullptr;
+    const char* first = in.p;  // taken as it is, whatever it is
+    const char* stop = FindTextStop(first + 1, in.end);
+    if (stop == in.end || (*stop != '<' && *stop != '>') ||
+        static_cast<std::size_t>(stop - first) >= MAX_SIZE)
+        return nullptr;
+    return stop;
+}
+
+// What the text stores, if anything.
+void StoreText(Context& ctx, std::string_view name, std::string_view text) {
+    // A zero byte ends the text.
+    std::string_view content = text.substr(0, text.find('\0'));
+    if (content.empty() || content == "    ") return;
+    setStringVar(ctx.record, name, content);
 }
 
 }  // namespace
@@ -31,6 +54,12 @@ const char* FindTextStop(const char* q, const char* end) {
 // first byte ends it. Content beyond MAX_SIZE bytes is left unread.
 void ParseString(Context& ctx, std::string_view name) {
     Scanner& in = ctx.in;
+    if (const char* stop = TextEndInBlock(in)) {
+        // Stored before reading on, which may refill the block.
+        StoreText(ctx, name, {in.p, static_cast<std::size_t>(stop - in.p)});
+        // A ">" after the first byte ends the text and is read past.
+        return in.ResumeAt(*stop == '>' ? stop + 1 : stop);
+    }
     std::string& text = ctx.scratch;
     // Keep the scratch room modest after an unusually long text.
     if (text.capacity() > (1u << 20)) std::string().swap(text);
@@ -55,18 +84,27 @@ void ParseString(Context& ctx, std::string_view name) {
             in.ResumeAt(stop);
         }
     }
-    // A zero byte ends the text.
-    std::string_view content(text.data(), std::min(text.size(), std::strlen(text.c_str())));
-    if (content.empty() || content == "    ") return;
-    setStringVar(ctx.record, name, content);
+    StoreText(ctx, name, text);
 }
+
+namespace {
+
+// Replaces a text field's value, built in place.
+void Store(std::optional<std::string>& field, std::string_view text) {
+    if (field)
+        field->assign(text);
+    else
+        field.emplace(text);
+}
+
+}  // namespace
 
 void setStringVar(Record& r, std::string_view name, std::string_view text) {
     // A nomvar holding ">" is stored as ">>".
     if (name == "nomvar" && text.find('>') != std::string_view::npos) text = ">>";
 #define ZELREPORT_SET_TEXT(field, label) \
     if (name == #field) {                \
-        r.field = std::string(text);     \
+        Store(r.field, text);            \
         return;                          \
     }
 #define ZELREPORT_SET_INT(field, label, rule)

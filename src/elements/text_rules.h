@@ -6,6 +6,7 @@
 #include <array>
 
 #include "reader/scanner.h"
+#include "reader/sweep.h"
 
 namespace zelreport {
 
@@ -52,18 +53,29 @@ constexpr bool IsTokenByte(unsigned char b) {
     return kTokenBytes[b];
 }
 
+// True when a token begins at `s` after a blank or tab: a place where a
+// run of tokens can be cut, whatever came before.
+inline bool StartsTokenAfterBlank(const char* s) {
+    return (s[-1] == ' ' || s[-1] == '\t') && IsTokenByte(static_cast<unsigned char>(*s));
+}
+
 // A line feed that the next line continues with a blank: as good as a
 // separator between two tokens.
 inline bool IsBlankContinuedLineFeed(const char* q, const char* end) {
     return *q == '\n' && q + 1 < end && q[1] == ' ';
 }
 
-// True when the byte at `q` (before `end`) surely ends a values token: a
-// separator other than a line feed, the "<" or zero byte that ends the
-// text, or a line feed that the next line continues with a blank.
+// Bytes that surely end a values token whatever follows them: a separator
+// other than a line feed, and the "<" or zero byte that ends the text.
+inline constexpr std::array<bool, 256> kAloneEnds = ByteTable({' ', '\t', '<', '\0'});
+constexpr bool EndsTokenAlone(char b) {
+    return kAloneEnds[static_cast<unsigned char>(b)];
+}
+
+// True when the byte at `q` (before `end`) surely ends a values token: one
+// of the above, or a line feed that the next line continues with a blank.
 inline bool EndsToken(const char* q, const char* end) {
-    unsigned char b = static_cast<unsigned char>(*q);
-    return b == ' ' || b == '\t' || b == '<' || b == '\0' || IsBlankContinuedLineFeed(q, end);
+    return EndsTokenAlone(*q) || IsBlankContinuedLineFeed(q, end);
 }
 
 }  // namespace zelreport

@@ -2,6 +2,7 @@
 // The values element: its text is split into tokens and converted as it
 // streams in, so only the numbers are kept (4 bytes each).
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <type_traits>
 #include <utility>
@@ -122,46 +123,54 @@ void TakeTokenRun(Scanner& in, ValuesSink& sink) {
 
 // Where a long run from `q` is split for the second thread: the first
 // token after a blank or tab past the middle of what is left of the values
-// text in the block; nullptr when that is short, there is no second
-// processor, or no such token is near.
-const char* SplitPoint(const char* q, const char* end) {
+// text in the block, whose end goes to `text_end`; nullptr when that is
+// short, there is no second processor, or no such token is near.
+const char* SplitPoint(const char* q, const char* end, const char*& text_end) {
     constexpr std::ptrdiff_t kSearch = 256;
     if (end - q < kSplitRunBytes || !ValuesHelper::Worthwhile()) return nullptr;
     const void* tag = std::memchr(q, '<', static_cast<std::size_t>(end - q));
-    const char* text_end = tag ? static_cast<const char*>(tag) : end;
+    text_end = tag ? static_cast<const char*>(tag) : end;
     if (text_end - q < kSplitRunBytes) return nullptr;
     const char* from = q + (text_end - q) / 2;
     for (const char* s = from; s < from + kSearch; ++s)
-        if ((s[-1] == ' ' || s[-1] == '\t') && IsTokenByte(static_cast<unsigned char>(*s))) return s;
+        if (StartsTokenAfterBlank(s)) return s;
     return nullptr;
 }
 
-// Appends what the second thread converted, in order, to the array and
-// its running statistics, and returns where it stopped.
+// Appends what the second half's stretches hold, in order, to the array
+// and its running statistics, up to the stretch where the run ended, and
+// returns where it stopped.
 template <typename T, typename Tally>
-const char* TakeHelped(ValuesHelper& helper, DataArray<T>& data, Tally& tally) {
-    ValuesHelper::Done done = helper.Wait();
-    std::span<const T> values;
+const char* TakeHelped(ValuesHelper& helper, std::string& scratch, DataArray<T>& data, Tally& tally) {
+    ValuesHelper::Done done = helper.Wait(scratch);
+    std::span<const T> results;
     if constexpr (std::is_same_v<T, float>)
-        values = done.floats;
+        results = done.floats;
     else
-        values = done.ints;
-    while (!values.empty()) {
-        std::span<T> room = data.Spare();
-        std::size_t count = std::min(room.size(), values.size());
-        for (std::size_t i = 0; i < count; ++i) tally.Add(room[i] = values[i]);
-        data.Commit(count);
-        values = values.subspan(count);
+        results = done.ints;
+    const char* stop = nullptr;
+    for (const ValuesHelper::Stretch& stretch : done.stretches) {
+        std::span<const T> values = results.subspan(stretch.first, stretch.count);
+        while (!values.empty()) {
+            std::span<T> room = data.Spare();
+            std::size_t count = std::min(room.size(), values.size());
+            for (std::size_t i = 0; i < count; ++i) tally.Add(room[i] = values[i]);
+            data.Commit(count);
+            values = values.subspan(count);
+        }
+        stop = stretch.stop;
+        if (stop != stretch.end) break;
     }
-    return done.stop;
+    return stop;
 }
 
 // Converts the simple tokens that follow one another from the look-ahead
 // byte on, straight from the block, with the separators between them:
 // short numbers in place in the array, others one by one. A long run is
-// cut in two, the second half converted meanwhile on a second thread and
-// taken in when this one reaches it; should this one stop before, that
-// work is dropped. Stops before anything else, with `c` on it, and returns
+// cut in two, the second half converted meanwhile, stretch by stretch, on
+// a second thread and taken in when this one reaches it, which converts
+// the stretches not begun by then itself; should this one stop before,
+// that work is dropped. Stops before anything else, with `c` on it, and returns
 // false when not even the first token was simple.
 template <typename T, typename Tally>
 bool TakeSimpleTokens(Scanner& in, ValuesHelper& helper, std::string& scratch, DataArray<T>& data,
@@ -173,28 +182,47 @@ bool TakeSimpleTokens(Scanner& in, ValuesHelper& helper, std::string& scratch, D
     // values text must not cost a hand-over.
     const char* warmed_up = end - q > kSplitRunBytes + kWarmUpBytes ? q + kWarmUpBytes : nullptr;
     const char* split = nullptr;
+    // A run long enough to be cut in two is timed, cut or not, for the
+    // policy that decides.
+    const char* timed_from = nullptr;
+    std::chrono::steady_clock::time_point started;
     for (;;) {
         std::span<T> room = data.Spare();
         T* out = room.data();
         const char* stop = split ? split : warmed_up ? warmed_up : end;
-        q = ConvertRun(q, stop, end, out, out + room.size(), tally, scratch);
+        q = ConvertRun(in.floor, q, stop, end, out, out + room.size(), tally, scratch);
         data.Commit(static_cast<std::size_t>(out - room.data()));
         bool going = q != end && IsTokenByte(static_cast<unsigned char>(*q));
         if (split && q == split) {
-            q = TakeHelped(helper, data, tally);
+            q = TakeHelped(helper, scratch, data, tally);
             split = nullptr;
             going = q != end && IsTokenByte(static_cast<unsigned char>(*q));
         } else if (warmed_up && q >= warmed_up && going) {
             warmed_up = nullptr;
-            split = SplitPoint(q, end);
-            // A refused hand-over leaves the whole run to this thread.
-            if (split && !helper.Start(split, end, std::is_same_v<T, std::int32_t>)) split = nullptr;
+            const char* text_end = end;
+            split = SplitPoint(q, end, text_end);
+            if (split) {
+                timed_from = q;
+                started = std::chrono::steady_clock::now();
+            }
+            // A refused hand-over leaves the whole run to this thread, untimed.
+            if (split && !helper.policy.Split()) {
+                split = nullptr;
+            } else if (split &&
+                       !helper.Start(in.floor, split, text_end, end, std::is_same_v<T, std::int32_t>)) {
+                split = nullptr;
+                timed_from = nullptr;
+            }
         } else if (out != room.data() + room.size()) {
             break;  // stopped on something else than the end of the room
         }
         if (!going) break;
     }
-    if (split) helper.Wait();  // stopped short of the split: that work goes
+    if (split) helper.Cancel();  // stopped short of the split: that work goes
+    if (timed_from) {
+        std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - started;
+        helper.policy.Record(q - timed_from, seconds.count());
+    }
     in.ResumeAt(q);
     return data.size() != before;
 }

@@ -29,11 +29,33 @@ bool ValuesHelper::Worthwhile() {
     return two;
 }
 
-// Room for every token the run can hold, made before the hand-over so
+// Cuts the tokens that begin in [begin, stop) into stretches of about
+// kStretchBytes, each beginning with a token after a blank or tab, with
+// room for the values of each: every token takes a byte and a separator.
+void ValuesHelper::Plan(const char* begin, const char* stop) {
+    stretches_.clear();
+    std::size_t first = 0;
+    for (const char* from = begin; from < stop;) {
+        const char* to = stop;
+        for (const char* s = from + kStretchBytes; s < stop - kStretchBytes / 2; ++s)
+            if (StartsTokenAfterBlank(s)) {
+                to = s;
+                break;
+            }
+        stretches_.push_back({from, to, nullptr, first, 0});
+        first += static_cast<std::size_t>(to - from) / 2 + 1;
+        from = to;
+    }
+}
+
+// The plan and the room for its results, made before the hand-over so
 // that the second thread never allocates. False when memory is refused:
 // the run is then converted by the reader alone, in the room it has.
-bool ValuesHelper::MakeRoom(std::size_t tokens, bool integers) {
+bool ValuesHelper::MakeRoom(const char* begin, const char* stop, bool integers) {
     try {
+        Plan(begin, stop);
+        const Stretch& last = stretches_.back();
+        std::size_t tokens = last.first + static_cast<std::size_t>(last.end - last.begin) / 2 + 1;
         if (integers && ints_.size() < tokens) ints_.resize(tokens);
         if (!integers && floats_.size() < tokens) floats_.resize(tokens);
         scratch_.reserve(ValuesToken::kLongTokenBytes + 1);
@@ -43,12 +65,12 @@ bool ValuesHelper::MakeRoom(std::size_t tokens, bool integers) {
     return true;
 }
 
-bool ValuesHelper::Start(const char* begin, const char* end, bool integers) {
+bool ValuesHelper::Start(const char* floor, const char* begin, const char* stop, const char* end,
+                         bool integers) {
     assert(!busy_ && "a run was started and not waited for");
-    assert(begin < end);
+    assert(floor <= begin && begin < stop && stop <= end);
     if (refused_) return false;
-    // Every token takes a byte and a separator.
-    if (!MakeRoom(static_cast<std::size_t>(end - begin) / 2 + 1, integers)) return false;
+    if (!MakeRoom(begin, stop, integers)) return false;
     if (!thread_.joinable()) {
         StartedThread started = TryStartThread([this] { Work(); });
         if (!started.started()) {
@@ -59,7 +81,8 @@ bool ValuesHelper::Start(const char* begin, const char* end, bool integers) {
     }
     {
         std::lock_guard lock(mutex_);
-        begin_ = begin, end_ = end, integers_ = integers;
+        floor_ = floor, end_ = end, integers_ = integers;
+        next_stretch_.store(0, std::memory_order_relaxed);
         pending_ = true, done_ = false;
     }
     wake_.notify_all();
@@ -67,14 +90,63 @@ bool ValuesHelper::Start(const char* begin, const char* end, bool integers) {
     return true;
 }
 
-ValuesHelper::Done ValuesHelper::Wait() {
-    assert(busy_ && "a wait for a run that was never started");
-    if (!busy_) return {nullptr, {}, {}};  // nothing to wait for, never a hang
-    busy_ = false;
+void ValuesHelper::ConvertStretches(std::string& scratch) {
+    for (std::size_t i; (i = next_stretch_.fetch_add(1, std::memory_order_relaxed)) < stretches_.size();) {
+        Stretch& stretch = stretches_[i];
+        std::size_t room = static_cast<std::size_t>(stretch.end - stretch.begin) / 2 + 1;
+        NoTally none;
+        if (integers_) {
+            std::int32_t* first = ints_.data() + stretch.first;
+            std::int32_t* out = first;
+            stretch.stop =
+                ConvertRun(floor_, stretch.begin, stretch.end, end_, out, first + room, none, scratch);
+            stretch.count = static_cast<std::size_t>(out - first);
+        } else {
+            float* first = floats_.data() + stretch.first;
+            float* out = first;
+            stretch.stop =
+                ConvertRun(floor_, stretch.begin, stretch.end, end_, out, first + room, none, scratch);
+            stretch.count = static_cast<std::size_t>(out - first);
+        }
+    }
+}
+
+// After the reader has taken its stretches: waits until the second thread
+// has finished the ones it took, when it took part at all.
+void ValuesHelper::WaitForWorker(bool worker_took_part) {
+    if (!worker_took_part) return;
     std::unique_lock lock(mutex_);
     wake_.wait(lock, [this] { return done_; });
-    if (integers_) return {stop_, {}, {ints_.data(), count_}};
-    return {stop_, {floats_.data(), count_}, {}};
+}
+
+ValuesHelper::Done ValuesHelper::Wait(std::string& scratch) {
+    assert(busy_ && "a wait for a run that was never started");
+    if (!busy_) return {};  // nothing to wait for, never a hang
+    busy_ = false;
+    bool worker_took_part;
+    {
+        // A job the second thread has not picked up is the reader's alone.
+        std::lock_guard lock(mutex_);
+        worker_took_part = !pending_;
+        pending_ = false;
+    }
+    ConvertStretches(scratch);
+    WaitForWorker(worker_took_part);
+    return {stretches_, floats_, ints_};
+}
+
+void ValuesHelper::Cancel() {
+    assert(busy_ && "a cancel of a run that was never started");
+    if (!busy_) return;
+    busy_ = false;
+    bool worker_took_part;
+    {
+        std::lock_guard lock(mutex_);
+        worker_took_part = !pending_;
+        pending_ = false;
+    }
+    next_stretch_.store(stretches_.size(), std::memory_order_relaxed);
+    WaitForWorker(worker_took_part);
 }
 
 void ValuesHelper::Work() {
@@ -83,24 +155,10 @@ void ValuesHelper::Work() {
         wake_.wait(lock, [this] { return pending_ || quit_; });
         if (quit_) return;
         pending_ = false;
-        const char* begin = begin_;
-        const char* end = end_;
-        bool integers = integers_;
         lock.unlock();
-        NoTally none;
-        const char* stop;
-        std::size_t count;
-        if (integers) {
-            std::int32_t* out = ints_.data();
-            stop = ConvertRun(begin, end, end, out, ints_.data() + ints_.size(), none, scratch_);
-            count = static_cast<std::size_t>(out - ints_.data());
-        } else {
-            float* out = floats_.data();
-            stop = ConvertRun(begin, end, end, out, floats_.data() + floats_.size(), none, scratch_);
-            count = static_cast<std::size_t>(out - floats_.data());
-        }
+        ConvertStretches(scratch_);
         lock.lock();
-        stop_ = stop, count_ = count, done_ = true;
+        done_ = true;
         wake_.notify_all();
     }
 }

@@ -3,6 +3,7 @@
 // while the reader converts the first.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -11,12 +12,20 @@
 #include <thread>
 #include <vector>
 
+#include "elements/split_policy.h"
+
 namespace zelreport {
 
 // Runs shorter than this are not worth a hand-over; a run is split only
 // once it has gone on this long without a break.
 constexpr std::ptrdiff_t kSplitRunBytes = 32 * 1024;
 constexpr std::ptrdiff_t kWarmUpBytes = 4 * 1024;
+
+// The second half is cut into stretches of about this many bytes, which
+// either thread takes in turn: a reader that reaches the second half
+// takes the stretches the second thread has not begun, and waits at most
+// for the one it is on.
+constexpr std::ptrdiff_t kStretchBytes = 16 * 1024;
 
 class ValuesHelper {
 public:
@@ -29,41 +38,62 @@ public:
 
     // True when there is a second processor to run on.
     static bool Worthwhile();
+    // Whether a long run is worth cutting in two, as measured in this run.
+    SplitPolicy policy;
 
-    // Converts the short numbers from `begin`, a token's first byte, on
-    // towards `end`, floats or integers, on the second thread. The memory
-    // stays untouched by the caller until Wait. False when the work was not
+    // Converts the short numbers of the tokens that begin from `begin`, a
+    // token's first byte, up to `stop`, floats or integers, on the second
+    // thread, in a block from `floor` to `end`. The memory stays untouched
+    // by the caller until Wait or Cancel. False when the work was not
     // handed over: the host refused the thread (then no later call tries
     // again) or the room for its results; the caller converts the run
     // itself. Precondition: every earlier Start that returned true has
-    // been waited for.
-    bool Start(const char* begin, const char* end, bool integers);
-    // Where the second thread stopped, and what it converted up to there.
-    struct Done {
+    // been waited for or cancelled.
+    bool Start(const char* floor, const char* begin, const char* stop, const char* end, bool integers);
+
+    // One stretch as converted: its values, and where it stopped, which is
+    // `end` unless the run ended inside it.
+    struct Stretch {
+        const char* begin;
+        const char* end;
         const char* stop;
+        std::size_t first, count;  // the values' place in the results
+    };
+    struct Done {
+        std::span<const Stretch> stretches;
         std::span<const float> floats;
         std::span<const std::int32_t> ints;
     };
-    // Precondition: a Start that returned true and has not been waited for.
-    Done Wait();
+    // Converts here the stretches the second thread has not begun, waits
+    // for the one it is on, and gives them all, in order. `scratch` is the
+    // caller's room for tokens converted the general way. Precondition: a
+    // Start that returned true and has not been waited for or cancelled.
+    Done Wait(std::string& scratch);
+    // Leaves the stretches not begun and waits for the one begun.
+    // Precondition: as for Wait.
+    void Cancel();
 
 private:
     void Work();
-    bool MakeRoom(std::size_t tokens, bool integers);
+    bool MakeRoom(const char* begin, const char* stop, bool integers);
+    void Plan(const char* begin, const char* stop);
+    // Takes stretches until none is left; either thread.
+    void ConvertStretches(std::string& scratch);
+    void WaitForWorker(bool worker_took_part);
 
     std::mutex mutex_;
     std::condition_variable wake_;
     bool pending_ = false, done_ = false, quit_ = false;
     bool busy_ = false;     // a job started and not yet waited for (reader's side)
     bool refused_ = false;  // the host refused the thread once: never ask again
-    const char* begin_ = nullptr;
+    const char* floor_ = nullptr;
     const char* end_ = nullptr;
-    const char* stop_ = nullptr;
     bool integers_ = false;
+    std::vector<Stretch> stretches_;
+    std::atomic<std::size_t> next_stretch_{0};  // the next one to take
     std::vector<float> floats_;
     std::vector<std::int32_t> ints_;
-    std::string scratch_;  // room for any token converted where it lies
-    std::size_t count_ = 0;
+    std::string scratch_;  // the second thread's room for any token converted where it lies
     // Declared last and joined in the destructor's body, before any other
     // member is gone: the thread uses all of them.
     std::jthread thread_;

@@ -45,18 +45,6 @@ PackedName PackPadded(const char* text, std::size_t length) {
     return packed;
 }
 
-namespace {
-
-// Names compare byte for byte: case matters here although it does not
-// for the hash. The first sixteen bytes compare as two words.
-bool Same(const KeywordEntry& entry, const PackedName& packed, std::string_view name) {
-    return entry.packed == packed &&
-           (name.size() <= kPackedBytes || std::memcmp(entry.name + kPackedBytes, name.data() + kPackedBytes,
-                                                       name.size() - kPackedBytes) == 0);
-}
-
-}  // namespace
-
 KeywordEntry* KeywordTable::Walk(const PackedName& packed, std::string_view name) const {
     for (KeywordEntry* e = hashtable_[hash(name)]; e; e = e->next)
         if (Same(*e, packed, name)) return e;
@@ -79,14 +67,6 @@ void KeywordTable::BuildIndex() const {
         }
         if (!clash) return;
     }
-}
-
-KeywordEntry* KeywordTable::Find(const PackedName& packed, std::string_view name) const {
-    if (!multiplier_) BuildIndex();
-    unsigned slot = IndexSlot(packed.words[0]);
-    if (shared_[slot]) return Walk(packed, name);
-    KeywordEntry* candidate = index_[slot];
-    return candidate && Same(*candidate, packed, name) ? candidate : nullptr;
 }
 
 KeywordEntry* KeywordTable::lookup(std::string_view name) const {

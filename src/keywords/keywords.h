@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -69,6 +70,23 @@ private:
     mutable std::array<bool, std::size_t{1} << kIndexBits> shared_{};
     mutable std::uint64_t multiplier_ = 0;  // 0 until built
 };
+
+// Names compare byte for byte: case matters here although it does not
+// for the hash. The first sixteen bytes compare as two words.
+inline bool Same(const KeywordEntry& entry, const PackedName& packed, std::string_view name) {
+    return entry.packed == packed &&
+           (name.size() <= kPackedBytes || std::memcmp(entry.name + kPackedBytes, name.data() + kPackedBytes,
+                                                       name.size() - kPackedBytes) == 0);
+}
+
+// Inline: the document loop looks up every element's name.
+inline KeywordEntry* KeywordTable::Find(const PackedName& packed, std::string_view name) const {
+    if (!multiplier_) BuildIndex();
+    unsigned slot = IndexSlot(packed.words[0]);
+    if (shared_[slot]) return Walk(packed, name);
+    KeywordEntry* candidate = index_[slot];
+    return candidate && Same(*candidate, packed, name) ? candidate : nullptr;
+}
 
 unsigned hash(std::string_view name);
 

@@ -2,8 +2,13 @@
 // The document loop: read an element name, look it up, run its handler.
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <optional>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "reader/context.h"
 #include "reader/sweep.h"
@@ -27,12 +32,7 @@ namespace {
 
 // The bytes a name sweep stops at: its two delimiters, and the zero byte
 // that hides the rest of the name from every test.
-constexpr std::array<bool, 256> MakeNameStops() {
-    std::array<bool, 256> stops{};
-    stops['<'] = stops['>'] = stops['\0'] = true;
-    return stops;
-}
-constexpr std::array<bool, 256> kNameStops = MakeNameStops();
+constexpr std::array<bool, 256> kNameStops = ByteTable({'<', '>', '\0'});
 
 // Marks the bytes of `word` that a name sweep stops at.
 inline std::uint64_t NameStops(std::uint64_t word) {
@@ -58,16 +58,36 @@ struct Name {
     PackedName packed;  // for the keyword lookup
 };
 
-// The bytes of a word before place `count` (0 to 8).
-inline std::uint64_t BytesBefore(int count) {
-    return count == 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * count)) - 1;
-}
-
 // The usual name: under sixteen bytes, no zero byte, inside the block
-// with room for two word loads. Read with those two loads.
+// with room for a 16-byte load. Read with that load.
 std::optional<Name> ReadShortName(Scanner& in, NameBuffer& buffer) {
     if (in.c == kEndOfInput || in.end - in.Here() < 16) return std::nullopt;
     const char* q = in.Here();
+#if defined(__SSE2__)
+    // 0xFF in the first sixteen bytes, 0 in the next: the sixteen from
+    // place 16 - n keep the first n bytes of a load.
+    alignas(32) static constexpr unsigned char kFirstBytes[32] = {
+        0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
+    auto marks = [bytes](char byte) {
+        return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(byte))));
+    };
+    unsigned zeros = marks('\0');
+    // The sixteenth byte stops the name too: a name that long is read the long way.
+    int length = std::countr_zero(marks('<') | marks('>') | zeros | 0x8000u);
+    if (length == 15 || (zeros >> length & 1)) return std::nullopt;
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(buffer.data()), bytes);
+    __m128i kept =
+        _mm_and_si128(bytes, _mm_loadu_si128(reinterpret_cast<const __m128i*>(kFirstBytes + 16 - length)));
+    Name name;
+    name.text = {buffer.data(), static_cast<std::size_t>(length)};
+    name.packed.length = name.text.size();
+    name.packed.words[0] = static_cast<std::uint64_t>(_mm_cvtsi128_si64(kept));
+    name.packed.words[1] = static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_srli_si128(kept, 8)));
+    name.has_slash = (marks('/') & ((1u << length) - 1)) != 0;
+    in.ResumeAt(q + length);
+    return name;
+#else
     std::uint64_t first = Load8(q), second = Load8(q + 8);
     std::uint64_t stops = NameStops(first);
     int length = stops ? FirstMarked(stops) : 8 + FirstMarked(NameStops(second) | std::uint64_t{1} << 63);
@@ -86,6 +106,7 @@ std::optional<Name> ReadShortName(Scanner& in, NameBuffer& buffer) {
     name.has_slash = slashes != 0;
     in.ResumeAt(q + length);
     return name;
+#endif
 }
 
 // Reads a name up to ">", "<" or end of input, at most kMaxNameLength

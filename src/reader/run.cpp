@@ -103,7 +103,7 @@ Result run_file(std::FILE* file, const Handlers& handlers) {
 Result run_buffer(std::string_view document, const Handlers& handlers) {
     try {
         Context ctx(handlers);
-        ctx.in.p = ctx.in.block_start = document.data();
+        ctx.in.p = ctx.in.block_start = ctx.in.floor = document.data();
         ctx.in.end = document.data() + document.size();
         return Run(ctx);
     } catch (...) {

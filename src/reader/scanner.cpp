@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "reader/lines.h"
 #include "reader/sweep.h"
 
 namespace zelreport {
@@ -22,8 +23,14 @@ int Scanner::GetC() {
     if (!read_block) return kEndOfInput;
     // The reader is about to wait: what is complete goes out first.
     if (flush) flush->Flush();
-    if (!block) block.reset(new char[kInputBlockSize]);  // not zero-filled: read() fills it
-    long n = read_block(block.get(), kInputBlockSize);
+    if (!block) {
+        // Not zero-filled but for the look-back bytes: read() fills the rest.
+        block.reset(new char[kBlockLookBack + kInputBlockSize]);
+        std::memset(block.get(), 0, kBlockLookBack);
+    }
+    floor = block.get();
+    char* data = block.get() + kBlockLookBack;
+    long n = read_block(data, kInputBlockSize);
     if (n <= 0) {
         if (n < 0) {
             read_failed = true;
@@ -31,7 +38,7 @@ int Scanner::GetC() {
         }
         return kEndOfInput;
     }
-    p = block_start = block.get();
+    p = block_start = data;
     end = p + n;
     return static_cast<unsigned char>(*p++);
 }
@@ -50,42 +57,6 @@ void SkipToTag(Scanner& in) {
         }
         in.ResumeAt(q);
     }
-}
-
-namespace {
-
-// The first line feed or carriage return at or after `q`, or `end`.
-const char* FindLineBreak(const char* q, const char* end) {
-    for (; end - q >= 8; q += 8) {
-        std::uint64_t word = Load8(q);
-        if (std::uint64_t found = BytesEqual(word, '\n') | BytesEqual(word, '\r'))
-            return q + FirstMarked(found);
-    }
-    while (q < end && *q != '\n' && *q != '\r') ++q;
-    return q;
-}
-
-// Opens the next line: the bytes the loop skips there.
-bool OpensLine(int ch) {
-    return ch == ' ' || ch == '\t' || ch == '<' || ch == '/';
-}
-
-}  // namespace
-
-// The usual case inside the block: from `from` (a place in the block at or
-// after the look-ahead byte), a line feed followed by a line that does not
-// begin with a blank. Returns false, having moved nothing, for anything else.
-bool NextLineInBlock(Scanner& in, const char* from) {
-    const char* q = FindLineBreak(from, in.end);
-    // The line feed, the byte after it and the byte after the openers
-    // must all be in the block.
-    if (in.end - q < 3 || *q != '\n' || q[1] == ' ') return false;
-    ++q;
-    const char* limit = in.end - 1;
-    while (q < limit && OpensLine(static_cast<unsigned char>(*q))) ++q;
-    in.ResumeAt(q);
-    while (OpensLine(in.c)) in.AdvanceChar();  // openers up to the block's end
-    return true;
 }
 
 // Drops the rest of the line, and every following line that begins with

@@ -14,14 +14,18 @@ namespace zelreport {
 
 constexpr int kEndOfInput = -1;
 constexpr std::size_t kInputBlockSize = 512 * 1024;
+// Zero bytes kept before the input block, so that word loads that end
+// inside it may begin before it.
+constexpr std::size_t kBlockLookBack = 16;
 
 // Every byte read leaves `c` == p[-1], so a sweep can scan a run of bytes
 // in place from the look-ahead byte's place (`Here`) and hand the reader
 // back the byte it stopped on (`ResumeAt`).
 struct Scanner {
-    int c = 0;                  // look-ahead: last byte read (0..255) or -1
-    const char* p = nullptr;    // next unread byte of the block
-    const char* end = nullptr;  // end of the block
+    int c = 0;                    // look-ahead: last byte read (0..255) or -1
+    const char* p = nullptr;      // next unread byte of the block
+    const char* end = nullptr;    // end of the block
+    const char* floor = nullptr;  // first byte before `p` that may be loaded
     bool read_failed = false;
     int read_errno = 0;
     ReadBlock read_block;     // empty for an in-memory document
@@ -78,7 +82,5 @@ inline int SkipWhite(Scanner& in) {
 
 void SkipToTag(Scanner& in);
 int NextProperty(Scanner& in);
-// NextProperty's usual case, from a place in the block.
-bool NextLineInBlock(Scanner& in, const char* from);
 
 }  // namespace zelreport

@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: MIT
-// Looking at eight input bytes at a time: loads and exact byte matches.
+// Looking at eight input bytes at a time: loads and exact byte matches;
+// tables of byte values.
 #pragma once
 
+#include <array>
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 
 namespace zelreport {
 
@@ -30,6 +33,13 @@ inline std::uint64_t LoadUpTo8(const char* p, std::size_t size) {
     return byte(0) | byte(size / 2) | byte(size - 1);
 }
 
+// A table of the 256 byte values, true for the ones listed.
+constexpr std::array<bool, 256> ByteTable(std::initializer_list<unsigned char> bytes) {
+    std::array<bool, 256> table{};
+    for (unsigned char b : bytes) table[b] = true;
+    return table;
+}
+
 constexpr std::uint64_t kEveryByte = 0x0101010101010101;
 constexpr std::uint64_t kLow7Bits = 0x7F7F7F7F7F7F7F7F;
 constexpr std::uint64_t kHighBits = 0x8080808080808080;
@@ -45,6 +55,11 @@ inline std::uint64_t ZeroBytes(std::uint64_t word) {
 // Bit 7 of the first byte of `word` equal to `byte`, as above.
 inline std::uint64_t BytesEqual(std::uint64_t word, unsigned char byte) {
     return ZeroBytes(word ^ (kEveryByte * byte));
+}
+
+// The bytes of a word before place `count` (0 to 8).
+inline std::uint64_t BytesBefore(int count) {
+    return count == 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * count)) - 1;
 }
 
 // The place of the first byte marked in a non-zero mask of the above.

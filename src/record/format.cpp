@@ -16,23 +16,13 @@ constexpr char kDigitPairs[] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
-// Writes the decimal digits of `value` ending at `end`, backwards, with at
-// least `min_digits` digits; returns the first.
-char* WriteDigitsBackwards(std::uint64_t value, int min_digits, char* end) {
-    char* p = end;
-    while (value >= 100 || min_digits > 2) {
-        p -= 2;
-        std::memcpy(p, kDigitPairs + 2 * (value % 100), 2);
-        value /= 100;
-        min_digits -= 2;
-    }
-    if (value >= 10 || min_digits == 2) {
-        p -= 2;
-        std::memcpy(p, kDigitPairs + 2 * value, 2);
-    } else {
-        *--p = static_cast<char>('0' + value);
-    }
-    return p;
+// Writes the six digits of `value` (below 10^6) at `out`, as three pairs.
+char* WriteSixDigits(std::uint32_t value, char* out) {
+    std::uint32_t high = value / 10000, rest = value % 10000;
+    std::memcpy(out, kDigitPairs + 2 * high, 2);
+    std::memcpy(out + 2, kDigitPairs + 2 * (rest / 100), 2);
+    std::memcpy(out + 4, kDigitPairs + 2 * (rest % 100), 2);
+    return out + 6;
 }
 
 // Writes `text` at `out` and returns its end.
@@ -42,10 +32,6 @@ char* Write(std::string_view text, char* out) {
 }
 
 }  // namespace
-
-char* WriteInt(std::int32_t value, char* out) {
-    return std::to_chars(out, out + kMaxIntChars, value).ptr;
-}
 
 char* WriteFixed6(float single, char* out) {
     double value = single;
@@ -64,13 +50,10 @@ char* WriteFixed6(float single, char* out) {
         double micros = magnitude * 1e6;
         if (magnitude < kWholeFrom) micros = (micros + kRoundingShift) - kRoundingShift;
         auto scaled = static_cast<std::uint64_t>(micros);
-        char text[32];
-        char* end = text + sizeof text;
-        char* p = WriteDigitsBackwards(scaled % 1000000, 6, end);
-        *--p = '.';
-        p = WriteDigitsBackwards(scaled / 1000000, 1, p);
-        if (std::signbit(value)) *--p = '-';
-        return Write({p, static_cast<std::size_t>(end - p)}, out);
+        if (std::signbit(value)) *out++ = '-';
+        out = std::to_chars(out, out + kMaxFixed6Chars, scaled / 1000000).ptr;
+        *out++ = '.';
+        return WriteSixDigits(static_cast<std::uint32_t>(scaled % 1000000), out);
     }
     return std::to_chars(out, out + kMaxFixed6Chars, value, std::chars_format::fixed, 6).ptr;
 }

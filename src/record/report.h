@@ -2,6 +2,7 @@
 // The report printed at each record's end.
 #pragma once
 
+#include <charconv>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -24,7 +25,10 @@ Statistics SimpleStats(std::span<const float> data, std::int32_t count);
 constexpr std::size_t kMaxIntChars = 11;     // "-2147483648"
 constexpr std::size_t kMaxFixed6Chars = 48;  // the largest float: sign, 39 digits, point, 6 decimals
 char* WriteFixed6(float value, char* out);
-char* WriteInt(std::int32_t value, char* out);
+// Inline: a report writes some twenty of them.
+inline char* WriteInt(std::int32_t value, char* out) {
+    return std::to_chars(out, out + kMaxIntChars, value).ptr;
+}
 void AppendFixed6(float value, std::string& out);
 void AppendInt(std::int32_t value, std::string& out);
 

@@ -1,0 +1,65 @@
+// SPDX-License-Identifier: MIT
+// Line breaks and the bytes that open a line, looked for in place: the
+// usual end of an element's line, inline for the readers that end one.
+#pragma once
+
+#include <array>
+#include <bit>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "reader/scanner.h"
+#include "reader/sweep.h"
+
+namespace zelreport {
+
+// The first line feed or carriage return at or after `q`, or `end`.
+inline const char* FindLineBreak(const char* q, const char* end) {
+#if defined(__SSE2__)
+    for (; end - q >= 16; q += 16) {
+        __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
+        __m128i breaks = _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n')),
+                                      _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r')));
+        if (unsigned found = static_cast<unsigned>(_mm_movemask_epi8(breaks)))
+            return q + std::countr_zero(found);
+    }
+#endif
+    for (; end - q >= 8; q += 8) {
+        std::uint64_t word = Load8(q);
+        if (std::uint64_t found = BytesEqual(word, '\n') | BytesEqual(word, '\r'))
+            return q + FirstMarked(found);
+    }
+    while (q < end && *q != '\n' && *q != '\r') ++q;
+    return q;
+}
+
+// Opens the next line: the bytes the loop skips there.
+inline constexpr std::array<bool, 256> kLineOpeners = ByteTable({' ', '\t', '<', '/'});
+inline bool OpensLine(int ch) {
+    return ch != kEndOfInput && kLineOpeners[static_cast<unsigned char>(ch)];
+}
+
+// The usual case inside the block: from `from` (a place in the block at or
+// after the look-ahead byte), a line feed followed by a line that does not
+// begin with a blank. Returns false, having moved nothing, for anything else.
+inline bool NextLineInBlock(Scanner& in, const char* from) {
+    const char* q = FindLineBreak(from, in.end);
+    // The line feed, the byte after it and the byte after the openers
+    // must all be in the block.
+    if (in.end - q < 3 || *q != '\n' || q[1] == ' ') return false;
+    // Usually a tag opens the next line: its "<", then a name's first byte.
+    if (q[1] == '<' && !kLineOpeners[static_cast<unsigned char>(q[2])]) {
+        in.ResumeAt(q + 2);
+        return true;
+    }
+    ++q;
+    const char* limit = in.end - 1;
+    while (q < limit && kLineOpeners[static_cast<unsigned char>(*q)]) ++q;
+    in.ResumeAt(q);
+    while (OpensLine(in.c)) in.AdvanceChar();  // openers up to the block's end
+    return true;
+}
+
+}  // namespace zelreport
