@@ -4,13 +4,7 @@
 # program on the sample and installs it into an empty prefix, which must
 # stay empty.
 file(REMOVE_RECURSE ${WORK})
-function(run)
-  execute_process(COMMAND ${ARGN} WORKING_DIRECTORY ${WORK} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE out)
-  if(NOT status EQUAL 0)
-    message(FATAL_ERROR "failed: ${ARGN}\n${out}")
-  endif()
-  set(out "${out}" PARENT_SCOPE)
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/run.cmake)
 file(MAKE_DIRECTORY ${WORK})
 run(${CMAKE_COMMAND} -S ${CMAKE_CURRENT_LIST_DIR} -B build -DZELREPORT_SOURCE=${SOURCE} -DCMAKE_CXX_COMPILER=${CXX}
     -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON -DCMAKE_BUILD_TYPE=Debug)

@@ -5,13 +5,7 @@
 # builds and runs zelreport on the sample, and installs it without them.
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
-function(run)
-  execute_process(COMMAND ${ARGN} WORKING_DIRECTORY ${WORK} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE out)
-  if(NOT status EQUAL 0)
-    message(FATAL_ERROR "failed: ${ARGN}\n${out}")
-  endif()
-  set(out "${out}" PARENT_SCOPE)
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/run.cmake)
 run(${CMAKE_COMMAND} -S ${SOURCE} -B build -DCMAKE_CXX_COMPILER=${CXX} -DCMAKE_BUILD_TYPE=Debug
     -DCMAKE_DISABLE_FIND_PACKAGE_EXPAT=ON)
 string(REGEX MATCHALL "zelcheck and zelfmt are not built: expat was not found" notices "${out}")
