@@ -121,8 +121,8 @@ private:
     };
 
     static Impl& Self(void* data) { return *static_cast<Impl*>(data); }
-    static void Start(void* data, const XML_Char* name, const XML_Char** attributes) {
-        Self(data).OnStart(NameOf(name), attributes);
+    static void Start(void* data, const XML_Char* name, const XML_Char**) {
+        Self(data).OnStart(NameOf(name));
     }
     static void End(void* data, const XML_Char* name) { Self(data).OnEnd(NameOf(name)); }
     static void Text(void* data, const XML_Char* text, int size) {
@@ -156,13 +156,22 @@ private:
     bool tracking() const { return options_.track_layout && !document_.wide; }
 
     // Whether a tag holds its name alone: "<name>", "<name/>", "</name>".
+    // True when the start tag reads as its name alone: "<name>", or an
+    // empty element "<name/>", also with blanks (as XML writers close one)
+    // or attributes before the "/>", as long as no ">" stops zelreport's
+    // name early: the name it reads holds a "/" in every such case, and
+    // the rest of the line goes, just as after "<name/>".
     bool IsPlain(std::string_view name, std::size_t around) const {
         int count = XML_GetCurrentByteCount(parser_);
-        if (count == static_cast<int>(name.size() + around)) return true;
-        if (count != static_cast<int>(name.size() + around + 1)) return false;
+        const int bare = static_cast<int>(name.size() + around);
+        if (count == bare) return true;
+        if (count < bare + 1) return false;
         int offset = 0, size = 0;
         const char* context = XML_GetInputContext(parser_, &offset, &size);
-        return context && offset + count <= size && context[offset + count - 2] == '/';
+        if (!context || offset + count > size) return false;
+        const char* tag = context + offset;
+        if (tag[count - 2] != '/') return false;
+        return std::find(tag + bare - 1, tag + count - 2, '>') == tag + count - 2;
     }
 
     void Fail(std::string message, Position at) {
@@ -174,7 +183,7 @@ private:
 
     Content CurrentContent() const { return stack_.empty() ? Content::none : ContentOf(stack_.back().role); }
 
-    void OnStart(std::string_view name, const XML_Char** attributes) {
+    void OnStart(std::string_view name) {
         if (failed_) return;
         if (stack_.size() >= kMaxDepth)
             return Fail("elements nested more than " + std::to_string(kMaxDepth) + " deep", Here());
@@ -195,7 +204,7 @@ private:
             Tag tag;
             tag.name = element.name;
             tag.content = ContentOf(role);
-            tag.plain = !attributes[0] && IsPlain(name, 2);
+            tag.plain = IsPlain(name, 2);
             tag.long_name = name.size() > kNameLimit;
             tag.in_content = CurrentContent() != Content::none;
             tracker_.OnTag(tag);
