@@ -5,6 +5,7 @@
 #include "elements/elements.h"
 #include "elements/text_rules.h"
 #include "reader/context.h"
+#include "reader/lines.h"
 #include "reader/sweep.h"
 
 namespace zelreport {
@@ -39,12 +40,15 @@ const char* TextEndInBlock(const Scanner& in) {
     return stop;
 }
 
-// What the text stores, if anything.
-void StoreText(Context& ctx, std::string_view name, std::string_view text) {
-    // A zero byte ends the text.
-    std::string_view content = text.substr(0, text.find('\0'));
+// What a text up to its first zero byte stores, if anything.
+void StoreContent(Context& ctx, std::string_view name, std::string_view content) {
     if (content.empty() || content == "    ") return;
     setStringVar(ctx.record, name, content);
+}
+
+// What the text stores: a zero byte ends it.
+void StoreText(Context& ctx, std::string_view name, std::string_view text) {
+    StoreContent(ctx, name, text.substr(0, text.find('\0')));
 }
 
 }  // namespace
@@ -55,10 +59,14 @@ void StoreText(Context& ctx, std::string_view name, std::string_view text) {
 void ParseString(Context& ctx, std::string_view name) {
     Scanner& in = ctx.in;
     if (const char* stop = TextEndInBlock(in)) {
-        // Stored before reading on, which may refill the block.
-        StoreText(ctx, name, {in.p, static_cast<std::size_t>(stop - in.p)});
+        // Stored before reading on, which may refill the block. Only the
+        // first byte can be a zero byte, which leaves the text empty.
+        std::size_t length = *in.p == '\0' ? 0 : static_cast<std::size_t>(stop - in.p);
+        StoreContent(ctx, name, {in.p, length});
         // A ">" after the first byte ends the text and is read past.
-        return in.ResumeAt(*stop == '>' ? stop + 1 : stop);
+        in.ResumeAt(*stop == '>' ? stop + 1 : stop);
+        ctx.closing_tag_read = PassClosingTag(in, name);
+        return;
     }
     std::string& text = ctx.scratch;
     // Keep the scratch room modest after an unusually long text.

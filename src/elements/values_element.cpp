@@ -13,6 +13,7 @@
 #include "elements/text_rules.h"
 #include "elements/values_helper.h"
 #include "reader/context.h"
+#include "reader/lines.h"
 
 namespace zelreport {
 
@@ -248,7 +249,7 @@ bool TakeSimpleTokens(Context& ctx, ValuesSink& sink) {
 // Reads the values text like a text element, except that a line going on
 // with "-" also continues it, and a ">" never ends it: the byte after a
 // ">" is taken as it is.
-void ParseValues(Context& ctx, std::string_view) {
+void ParseValues(Context& ctx, std::string_view name) {
     Scanner& in = ctx.in;
     ValuesSink sink(ctx);
     // Entered on the ">" of the opening tag, the text stays plain until a
@@ -298,6 +299,7 @@ void ParseValues(Context& ctx, std::string_view) {
         ctx.record.values_origin = {tag_end, closed ? in.OffsetOf(in.Here()) : 0, sink.kind(),
                                     plain && closed};
     }
+    ctx.closing_tag_read = PassClosingTag(in, name);
 }
 
 }  // namespace zelreport

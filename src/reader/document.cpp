@@ -183,6 +183,10 @@ void ParseConfigFile(Context& ctx) {
                 ctx.out.FlushIfFull();
             } else {
                 entry->handler(ctx, name);
+                if (ctx.closing_tag_read) {
+                    ctx.closing_tag_read = false;
+                    entry = nullptr;
+                }
             }
         } else if (name == "/zelrecord") {
             write_to_zelFile(ctx);

@@ -5,6 +5,8 @@
 
 #include <array>
 #include <bit>
+#include <cstring>
+#include <string_view>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -59,6 +61,25 @@ inline bool NextLineInBlock(Scanner& in, const char* from) {
     while (q < limit && kLineOpeners[static_cast<unsigned char>(*q)]) ++q;
     in.ResumeAt(q);
     while (OpensLine(in.c)) in.AdvanceChar();  // openers up to the block's end
+    return true;
+}
+
+// The element's usual closing tag, "</" `name` ">", at the look-ahead
+// byte, inside the block: reads past it and drops the rest of its line as
+// the document loop does for a closing tag that is not the record's or the
+// document's (NextProperty from its ">"). Returns false, having moved
+// nothing, for anything else.
+inline bool PassClosingTag(Scanner& in, std::string_view name) {
+    if (in.c != '<') return false;
+    const char* q = in.Here();
+    if (static_cast<std::size_t>(in.end - q) < name.size() + 4 || q[1] != '/' || q[2 + name.size()] != '>' ||
+        std::memcmp(q + 2, name.data(), name.size()) != 0)
+        return false;
+    const char* tag_end = q + 2 + name.size();
+    if (!NextLineInBlock(in, tag_end)) {
+        in.ResumeAt(tag_end);
+        NextProperty(in);
+    }
     return true;
 }
 
