@@ -3,6 +3,7 @@
 
 #include "elements/digits.h"
 #include "elements/elements.h"
+#include "elements/field_slots.h"
 #include "keywords/keywords.h"
 #include "reader/context.h"
 #include "reader/lines.h"
@@ -57,37 +58,10 @@ bool ReadIntLineInBlock(Scanner& in, std::uint32_t& value) {
 
 namespace {
 
-// The integer fields an element sets, found from the name's first eight
-// bytes as one word through a table of 64 slots with no two fields in one.
-struct Slot {
-    std::uint64_t name = 0;  // no field's name packs to 0
-    std::int32_t Record::*field = nullptr;
-    bool negated = false;
-};
-
-// A name of up to eight bytes as one word; 0 for a longer one.
-constexpr std::uint64_t PackWord(std::string_view name) {
-    if (name.size() > 8) return 0;
-    if (std::is_constant_evaluated()) {
-        std::uint64_t word = 0;
-        for (std::size_t i = 0; i < name.size(); ++i)
-            word |= std::uint64_t{static_cast<unsigned char>(name[i])} << (8 * i);
-        return word;
-    }
-    return Pack(name).words[0];
-}
-
-constexpr int kSlotBits = 6;
-constexpr unsigned SlotOf(std::uint64_t word, std::uint64_t multiplier) {
-    return static_cast<unsigned>((word * multiplier) >> (64 - kSlotBits));
-}
-
-struct Setter {
-    const char* name;
-    std::int32_t Record::*field;
-    bool negated;
-};
-constexpr Setter kSetters[] = {
+// The integer fields an element sets; names of other integer keywords
+// (the dropped ones) find no field.
+using IntField = std::int32_t Record::*;
+constexpr FieldSetter<IntField> kIntSetters[] = {
 #define ZELREPORT_SETTER_TEXT(name, label)
 #define ZELREPORT_SETTER_stored(name) {#name, &Record::name, false},
 #define ZELREPORT_SETTER_negated(name) {#name, &Record::name, true},
@@ -98,51 +72,14 @@ constexpr Setter kSetters[] = {
 #undef ZELREPORT_SETTER_TEXT
 #undef ZELREPORT_SETTER_INT
 };
+constexpr FieldSlots kIntSlots(kIntSetters);
 
-// The first odd multiplier that gives every field a slot of its own.
-constexpr std::uint64_t FindMultiplier() {
-    for (std::uint64_t multiplier = 0x9E3779B97F4A7C15;; multiplier = multiplier * 6364136223846793005u + 2) {
-        bool taken[1 << kSlotBits] = {};
-        bool clash = false;
-        for (const Setter& setter : kSetters) {
-            unsigned slot = SlotOf(PackWord(setter.name), multiplier);
-            clash = clash || taken[slot];
-            taken[slot] = true;
-        }
-        if (!clash) return multiplier;
-    }
-}
-constexpr std::uint64_t kMultiplier = FindMultiplier();
-
-struct SlotTable {
-    Slot slots[1 << kSlotBits];
-};
-constexpr SlotTable MakeSlots() {
-    SlotTable table{};
-    for (const Setter& setter : kSetters)
-        table.slots[SlotOf(PackWord(setter.name), kMultiplier)] = {PackWord(setter.name), setter.field,
-                                                                   setter.negated};
-    return table;
-}
-constexpr SlotTable kSlots = MakeSlots();
-
-}  // namespace
-
-namespace {
-
-// Sets the field of the name packed as `word`; names of other integer
-// keywords (the dropped ones) find no field.
+// Sets the field of the name packed as `word`, if it has one.
 void SetIntField(Record& r, std::uint64_t word, std::int32_t value) {
-    const Slot& slot = kSlots.slots[SlotOf(word, kMultiplier)];
-    if (slot.name != word || word == 0) return;
+    const FieldSlot<IntField>* slot = kIntSlots.Find(word);
+    if (!slot) return;
     // The negation wraps like the value did.
-    r.*slot.field = slot.negated ? static_cast<std::int32_t>(0u - static_cast<std::uint32_t>(value)) : value;
-}
-
-// A handler's name as PackWord packs it, with one word load: the document
-// loop's name buffer has room for it past the name's end.
-std::uint64_t LoopNameWord(std::string_view name) {
-    return name.size() > 8 ? 0 : Load8(name.data()) & BytesBefore(static_cast<int>(name.size()));
+    r.*slot->field = slot->flag ? static_cast<std::int32_t>(0u - static_cast<std::uint32_t>(value)) : value;
 }
 
 }  // namespace

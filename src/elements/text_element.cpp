@@ -1,8 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "elements/elements.h"
+#include "elements/field_slots.h"
 #include "elements/text_rules.h"
 #include "reader/context.h"
 #include "reader/lines.h"
@@ -12,10 +18,58 @@ namespace zelreport {
 
 namespace {
 
+// Replaces a text field's value, built in place.
+void Store(std::optional<std::string>& field, std::string_view text) {
+    if (field)
+        field->assign(text);
+    else
+        field.emplace(text);
+}
+
+}  // namespace
+
+namespace {
+
+// The text fields an element sets.
+using TextField = std::optional<std::string> Record::*;
+constexpr FieldSetter<TextField> kTextSetters[] = {
+#define ZELREPORT_TEXT_SETTER(name, label) {#name, &Record::name, false},
+#define ZELREPORT_INT_SETTER(name, label, rule)
+    ZELREPORT_FIELDS(ZELREPORT_TEXT_SETTER, ZELREPORT_INT_SETTER)
+#undef ZELREPORT_TEXT_SETTER
+#undef ZELREPORT_INT_SETTER
+};
+constexpr FieldSlots kTextSlots(kTextSetters);
+constexpr std::uint64_t kNomvarWord = PackWord("nomvar");
+
+// Sets the field of the name packed as `word`, if it has one.
+void SetTextField(Record& r, std::uint64_t word, std::string_view text) {
+    const FieldSlot<TextField>* slot = kTextSlots.Find(word);
+    if (!slot) return;
+    // A nomvar holding ">" is stored as ">>".
+    if (word == kNomvarWord && text.find('>') != std::string_view::npos) text = ">>";
+    Store(r.*slot->field, text);
+}
+
+}  // namespace
+
+namespace {
+
 // The first byte at or after `q` that a text element's reading looks at:
 // "<", ">", a carriage return, a line feed, or a zero byte (which hides
 // what follows it); or `end`.
 const char* FindTextStop(const char* q, const char* end) {
+#if defined(__SSE2__)
+    for (; end - q >= 16; q += 16) {
+        __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
+        auto equal = [bytes](char byte) { return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(byte)); };
+        __m128i stops = _mm_or_si128(
+            _mm_or_si128(_mm_or_si128(equal('<'), equal('>')), _mm_or_si128(equal('\r'), equal('\n'))),
+            equal('\0'));
+        if (unsigned found = static_cast<unsigned>(_mm_movemask_epi8(stops)))
+            return q + std::countr_zero(found);
+    }
+#endif
     for (; end - q >= 8; q += 8) {
         std::uint64_t word = Load8(q);
         std::uint64_t stops = BytesEqual(word, '<') | BytesEqual(word, '>') | BytesEqual(word, '\r') |
@@ -43,7 +97,7 @@ const char* TextEndInBlock(const Scanner& in) {
 // What a text up to its first zero byte stores, if anything.
 void StoreContent(Context& ctx, std::string_view name, std::string_view content) {
     if (content.empty() || content == "    ") return;
-    setStringVar(ctx.record, name, content);
+    SetTextField(ctx.record, LoopNameWord(name), content);
 }
 
 // What the text stores: a zero byte ends it.
@@ -95,30 +149,8 @@ void ParseString(Context& ctx, std::string_view name) {
     StoreText(ctx, name, text);
 }
 
-namespace {
-
-// Replaces a text field's value, built in place.
-void Store(std::optional<std::string>& field, std::string_view text) {
-    if (field)
-        field->assign(text);
-    else
-        field.emplace(text);
-}
-
-}  // namespace
-
 void setStringVar(Record& r, std::string_view name, std::string_view text) {
-    // A nomvar holding ">" is stored as ">>".
-    if (name == "nomvar" && text.find('>') != std::string_view::npos) text = ">>";
-#define ZELREPORT_SET_TEXT(field, label) \
-    if (name == #field) {                \
-        Store(r.field, text);            \
-        return;                          \
-    }
-#define ZELREPORT_SET_INT(field, label, rule)
-    ZELREPORT_FIELDS(ZELREPORT_SET_TEXT, ZELREPORT_SET_INT)
-#undef ZELREPORT_SET_TEXT
-#undef ZELREPORT_SET_INT
+    SetTextField(r, PackWord(name), text);
 }
 
 }  // namespace zelreport

@@ -17,7 +17,10 @@
 namespace zelreport {
 
 void SkipTag(Context& ctx, std::string_view) {
-    SkipToTag(ctx.in);
+    Scanner& in = ctx.in;
+    // Usually the tag ends its line and the next line begins with a tag.
+    if (in.c == '>' && in.end - in.p >= 2 && in.p[0] == '\n' && in.p[1] == '<') return in.ResumeAt(in.p + 1);
+    SkipToTag(in);
 }
 
 void InitConfig(Context& ctx) {

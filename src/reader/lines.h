@@ -3,6 +3,7 @@
 // usual end of an element's line, inline for the readers that end one.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstring>
@@ -68,13 +69,20 @@ inline bool NextLineInBlock(Scanner& in, const char* from) {
 // byte, inside the block: reads past it and drops the rest of its line as
 // the document loop does for a closing tag that is not the record's or the
 // document's (NextProperty from its ">"). Returns false, having moved
-// nothing, for anything else.
+// nothing, for anything else. `name` has eight bytes to load, as the
+// document loop's name buffer has.
 inline bool PassClosingTag(Scanner& in, std::string_view name) {
+    constexpr std::size_t kRoom = 16;  // the tag of a short name and a word load
     if (in.c != '<') return false;
     const char* q = in.Here();
-    if (static_cast<std::size_t>(in.end - q) < name.size() + 4 || q[1] != '/' || q[2 + name.size()] != '>' ||
-        std::memcmp(q + 2, name.data(), name.size()) != 0)
+    std::size_t length = name.size();
+    if (static_cast<std::size_t>(in.end - q) < std::max(length + 4, kRoom) || q[1] != '/' ||
+        q[2 + length] != '>')
         return false;
+    bool same = length <= 8
+                    ? ((Load8(q + 2) ^ Load8(name.data())) & BytesBefore(static_cast<int>(length))) == 0
+                    : std::memcmp(q + 2, name.data(), length) == 0;
+    if (!same) return false;
     const char* tag_end = q + 2 + name.size();
     if (!NextLineInBlock(in, tag_end)) {
         in.ResumeAt(tag_end);
