@@ -58,57 +58,65 @@ bool ReadIntLineInBlock(Scanner& in, std::uint32_t& value) {
 
 namespace {
 
+// The number a field keeps of the value read: its negation, wrapping like
+// the value did, where the field's rule says so.
+constexpr std::int32_t Stored(std::uint32_t value, bool negated) {
+    return static_cast<std::int32_t>(negated ? 0u - value : value);
+}
+
 // The integer fields an element sets; names of other integer keywords
 // (the dropped ones) find no field.
 using IntField = std::int32_t Record::*;
 constexpr FieldSetter<IntField> kIntSetters[] = {
-#define ZELREPORT_SETTER_TEXT(name, label)
-#define ZELREPORT_SETTER_stored(name) {#name, &Record::name, false},
-#define ZELREPORT_SETTER_negated(name) {#name, &Record::name, true},
-#define ZELREPORT_SETTER_dropped(name)
-#define ZELREPORT_SETTER_absent(name)
-#define ZELREPORT_SETTER_INT(name, label, rule) ZELREPORT_SETTER_##rule(name)
-    ZELREPORT_FIELDS(ZELREPORT_SETTER_TEXT, ZELREPORT_SETTER_INT)
-#undef ZELREPORT_SETTER_TEXT
-#undef ZELREPORT_SETTER_INT
+#define ZELREPORT_INT_SETTER(name, negated) {#name, &Record::name, negated},
+    ZELREPORT_INT_SETTERS
+#undef ZELREPORT_INT_SETTER
 };
 constexpr FieldSlots kIntSlots(kIntSetters);
 
 // Sets the field of the name packed as `word`, if it has one.
-void SetIntField(Record& r, std::uint64_t word, std::int32_t value) {
-    const FieldSlot<IntField>* slot = kIntSlots.Find(word);
-    if (!slot) return;
-    // The negation wraps like the value did.
-    r.*slot->field = slot->flag ? static_cast<std::int32_t>(0u - static_cast<std::uint32_t>(value)) : value;
+void SetIntField(Record& r, std::uint64_t word, std::uint32_t value) {
+    if (const FieldSlot<IntField>* slot = kIntSlots.Find(word)) r.*slot->field = Stored(value, slot->flag);
 }
 
 }  // namespace
 
 void setIntVar(Record& r, std::string_view name, std::int32_t value) {
-    SetIntField(r, PackWord(name), value);
+    SetIntField(r, PackWord(name), static_cast<std::uint32_t>(value));
 }
 
 namespace {
 
-// ParseInt byte by byte, out of the usual case's way.
-[[gnu::noinline]] void ParseIntLine(Context& ctx, std::uint64_t word) {
-    Scanner& in = ctx.in;
+// The integer line byte by byte, out of the usual case's way.
+[[gnu::noinline]] std::uint32_t ReadIntLine(Scanner& in) {
     SkipWhite(in);
     if (in.c == '>') in.AdvanceChar();
-    SetIntField(ctx.record, word, static_cast<std::int32_t>(ReadWrappingNumber(in)));
+    std::uint32_t value = ReadWrappingNumber(in);
     NextProperty(in);
+    return value;
+}
+
+// Reads the digits right after the opening tag's ">" (no sign, no blanks),
+// wrapping modulo 2^32, then drops the rest of the line.
+std::uint32_t ReadIntElement(Scanner& in) {
+    std::uint32_t value;
+    return ReadIntLineInBlock(in, value) ? value : ReadIntLine(in);
 }
 
 }  // namespace
 
-// Reads the digits right after the opening tag's ">" (no sign, no blanks),
-// wrapping modulo 2^32, then drops the rest of the line.
 void ParseInt(Context& ctx, std::string_view name) {
-    std::uint64_t word = LoopNameWord(name);
-    std::uint32_t value;
-    if (ReadIntLineInBlock(ctx.in, value))
-        return SetIntField(ctx.record, word, static_cast<std::int32_t>(value));
-    ParseIntLine(ctx, word);
+    SetIntField(ctx.record, LoopNameWord(name), ReadIntElement(ctx.in));
 }
+
+template <std::int32_t Record::*field, bool negated>
+void ParseIntField(Context& ctx, std::string_view) {
+    ctx.record.*field = Stored(ReadIntElement(ctx.in), negated);
+}
+
+#define ZELREPORT_INT_SETTER(name, negated) \
+    template void ParseIntField<&Record::name, negated>(Context & ctx, std::string_view);
+ZELREPORT_INT_SETTERS
+#undef ZELREPORT_INT_SETTER
 
 }  // namespace zelreport
