@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "zelreport/fields.h"
@@ -30,6 +32,9 @@ void ParseInt(Context& ctx, std::string_view name);
 template <std::int32_t Record::*field, bool negated>
 void ParseIntField(Context& ctx, std::string_view name);
 void ParseString(Context& ctx, std::string_view name);
+// ParseString for one field, which it sets without looking it up by name.
+template <std::optional<std::string> Record::*field>
+void ParseTextField(Context& ctx, std::string_view name);
 void ParseValues(Context& ctx, std::string_view name);
 
 void setIntVar(Record& record, std::string_view name, std::int32_t value);

@@ -42,13 +42,17 @@ constexpr FieldSetter<TextField> kTextSetters[] = {
 constexpr FieldSlots kTextSlots(kTextSetters);
 constexpr std::uint64_t kNomvarWord = PackWord("nomvar");
 
-// Sets the field of the name packed as `word`, if it has one.
-void SetTextField(Record& r, std::uint64_t word, std::string_view text) {
+// Where a text element's content goes: its field, if it has one, and
+// whether that is nomvar.
+struct TextTarget {
+    std::optional<std::string>* field = nullptr;
+    bool nomvar = false;
+};
+
+// The field of the name packed as `word`.
+TextTarget TargetOf(Record& r, std::uint64_t word) {
     const FieldSlot<TextField>* slot = kTextSlots.Find(word);
-    if (!slot) return;
-    // A nomvar holding ">" is stored as ">>".
-    if (word == kNomvarWord && text.find('>') != std::string_view::npos) text = ">>";
-    Store(r.*slot->field, text);
+    return slot ? TextTarget{&(r.*slot->field), word == kNomvarWord} : TextTarget{};
 }
 
 }  // namespace
@@ -95,28 +99,28 @@ const char* TextEndInBlock(const Scanner& in) {
 }
 
 // What a text up to its first zero byte stores, if anything.
-void StoreContent(Context& ctx, std::string_view name, std::string_view content) {
-    if (content.empty() || content == "    ") return;
-    SetTextField(ctx.record, LoopNameWord(name), content);
+void StoreContent(TextTarget target, std::string_view content) {
+    if (!target.field || content.empty() || content == "    ") return;
+    // A nomvar holding ">" is stored as ">>".
+    if (target.nomvar && content.find('>') != std::string_view::npos) content = ">>";
+    Store(*target.field, content);
 }
 
 // What the text stores: a zero byte ends it.
-void StoreText(Context& ctx, std::string_view name, std::string_view text) {
-    StoreContent(ctx, name, text.substr(0, text.find('\0')));
+void StoreText(TextTarget target, std::string_view text) {
+    StoreContent(target, text.substr(0, text.find('\0')));
 }
-
-}  // namespace
 
 // Reads the content up to the next "<". A line break ends it unless the
 // next line begins with a space, which continues it; a ">" after the
 // first byte ends it. Content beyond MAX_SIZE bytes is left unread.
-void ParseString(Context& ctx, std::string_view name) {
+[[gnu::always_inline]] inline void ReadText(Context& ctx, std::string_view name, TextTarget target) {
     Scanner& in = ctx.in;
     if (const char* stop = TextEndInBlock(in)) {
         // Stored before reading on, which may refill the block. Only the
         // first byte can be a zero byte, which leaves the text empty.
         std::size_t length = *in.p == '\0' ? 0 : static_cast<std::size_t>(stop - in.p);
-        StoreContent(ctx, name, {in.p, length});
+        StoreContent(target, {in.p, length});
         // A ">" after the first byte ends the text and is read past.
         in.ResumeAt(*stop == '>' ? stop + 1 : stop);
         ctx.closing_tag_read = PassClosingTag(in, name);
@@ -146,11 +150,29 @@ void ParseString(Context& ctx, std::string_view name) {
             in.ResumeAt(stop);
         }
     }
-    StoreText(ctx, name, text);
+    StoreText(target, text);
 }
 
+}  // namespace
+
+void ParseString(Context& ctx, std::string_view name) {
+    ReadText(ctx, name, TargetOf(ctx.record, LoopNameWord(name)));
+}
+
+template <std::optional<std::string> Record::*field>
+void ParseTextField(Context& ctx, std::string_view name) {
+    ReadText(ctx, name, {&(ctx.record.*field), field == &Record::nomvar});
+}
+
+#define ZELREPORT_TEXT_INSTANCE(name, label) \
+    template void ParseTextField<&Record::name>(Context&, std::string_view);
+#define ZELREPORT_INT_INSTANCE(name, label, rule)
+ZELREPORT_FIELDS(ZELREPORT_TEXT_INSTANCE, ZELREPORT_INT_INSTANCE)
+#undef ZELREPORT_TEXT_INSTANCE
+#undef ZELREPORT_INT_INSTANCE
+
 void setStringVar(Record& r, std::string_view name, std::string_view text) {
-    SetTextField(r, PackWord(name), text);
+    StoreContent(TargetOf(r, PackWord(name)), text);
 }
 
 }  // namespace zelreport
