@@ -249,7 +249,7 @@ bool TakeSimpleTokens(Context& ctx, ValuesSink& sink) {
 // Reads the values text like a text element, except that a line going on
 // with "-" also continues it, and a ">" never ends it: the byte after a
 // ">" is taken as it is.
-void ParseValues(Context& ctx, std::string_view name) {
+void ParseValues(Context& ctx, std::string_view) {
     Scanner& in = ctx.in;
     ValuesSink sink(ctx);
     // Entered on the ">" of the opening tag, the text stays plain until a
@@ -299,7 +299,10 @@ void ParseValues(Context& ctx, std::string_view name) {
         ctx.record.values_origin = {tag_end, closed ? in.OffsetOf(in.Here()) : 0, sink.kind(),
                                     plain && closed};
     }
-    ctx.closing_tag_read = PassClosingTag(in, name);
+    // The name as a constant, not the one passed, which would take a
+    // register through the conversion loop; padded for a word load.
+    static constexpr char kName[8] = "values";
+    ctx.closing_tag_read = PassClosingTag(in, {kName, sizeof "values" - 1});
 }
 
 }  // namespace zelreport
