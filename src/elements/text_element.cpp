@@ -26,21 +26,21 @@ void Store(std::optional<std::string>& field, std::string_view text) {
         field.emplace(text);
 }
 
-}  // namespace
-
-namespace {
-
 // The text fields an element sets.
 using TextField = std::optional<std::string> Record::*;
 constexpr FieldSetter<TextField> kTextSetters[] = {
 #define ZELREPORT_TEXT_SETTER(name, label) {#name, &Record::name, false},
-#define ZELREPORT_INT_SETTER(name, label, rule)
-    ZELREPORT_FIELDS(ZELREPORT_TEXT_SETTER, ZELREPORT_INT_SETTER)
+#define ZELREPORT_NO_INT(name, label, rule)
+    ZELREPORT_FIELDS(ZELREPORT_TEXT_SETTER, ZELREPORT_NO_INT)
 #undef ZELREPORT_TEXT_SETTER
-#undef ZELREPORT_INT_SETTER
+#undef ZELREPORT_NO_INT
 };
 constexpr FieldSlots kTextSlots(kTextSetters);
-constexpr std::uint64_t kNomvarWord = PackWord("nomvar");
+
+// The field whose text, when it holds a ">", is stored as ">>".
+constexpr bool IsNomvar(TextField field) {
+    return field == &Record::nomvar;
+}
 
 // Where a text element's content goes: its field, if it has one, and
 // whether that is nomvar.
@@ -49,10 +49,18 @@ struct TextTarget {
     bool nomvar = false;
 };
 
+// Sets the target's field, if it has one, to `text`.
+void SetText(TextTarget target, std::string_view text) {
+    if (!target.field) return;
+    // A nomvar holding ">" is stored as ">>".
+    if (target.nomvar && text.find('>') != std::string_view::npos) text = ">>";
+    Store(*target.field, text);
+}
+
 // The field of the name packed as `word`.
 TextTarget TargetOf(Record& r, std::uint64_t word) {
     const FieldSlot<TextField>* slot = kTextSlots.Find(word);
-    return slot ? TextTarget{&(r.*slot->field), word == kNomvarWord} : TextTarget{};
+    return slot ? TextTarget{&(r.*slot->field), IsNomvar(slot->field)} : TextTarget{};
 }
 
 }  // namespace
@@ -100,10 +108,8 @@ const char* TextEndInBlock(const Scanner& in) {
 
 // What a text up to its first zero byte stores, if anything.
 void StoreContent(TextTarget target, std::string_view content) {
-    if (!target.field || content.empty() || content == "    ") return;
-    // A nomvar holding ">" is stored as ">>".
-    if (target.nomvar && content.find('>') != std::string_view::npos) content = ">>";
-    Store(*target.field, content);
+    if (content.empty() || content == "    ") return;
+    SetText(target, content);
 }
 
 // What the text stores: a zero byte ends it.
@@ -161,18 +167,18 @@ void ParseString(Context& ctx, std::string_view name) {
 
 template <std::optional<std::string> Record::*field>
 void ParseTextField(Context& ctx, std::string_view name) {
-    ReadText(ctx, name, {&(ctx.record.*field), field == &Record::nomvar});
+    ReadText(ctx, name, {&(ctx.record.*field), IsNomvar(field)});
 }
 
 #define ZELREPORT_TEXT_INSTANCE(name, label) \
     template void ParseTextField<&Record::name>(Context&, std::string_view);
-#define ZELREPORT_INT_INSTANCE(name, label, rule)
-ZELREPORT_FIELDS(ZELREPORT_TEXT_INSTANCE, ZELREPORT_INT_INSTANCE)
+#define ZELREPORT_NO_INT(name, label, rule)
+ZELREPORT_FIELDS(ZELREPORT_TEXT_INSTANCE, ZELREPORT_NO_INT)
 #undef ZELREPORT_TEXT_INSTANCE
-#undef ZELREPORT_INT_INSTANCE
+#undef ZELREPORT_NO_INT
 
 void setStringVar(Record& r, std::string_view name, std::string_view text) {
-    StoreContent(TargetOf(r, PackWord(name)), text);
+    SetText(TargetOf(r, PackWord(name)), text);
 }
 
 }  // namespace zelreport
