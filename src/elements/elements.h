@@ -3,7 +3,22 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
+
+#include "zelreport/fields.h"
+
+// Expands ZELREPORT_INT_SETTER(name, negated), which the user defines, for
+// each integer field that an element sets: negated when it keeps the
+// negation of the number read.
+#define ZELREPORT_NO_TEXT(name, label)
+#define ZELREPORT_INT_BY_RULE_stored(name) ZELREPORT_INT_SETTER(name, false)
+#define ZELREPORT_INT_BY_RULE_negated(name) ZELREPORT_INT_SETTER(name, true)
+#define ZELREPORT_INT_BY_RULE_dropped(name)
+#define ZELREPORT_INT_BY_RULE_absent(name)
+#define ZELREPORT_INT_BY_RULE(name, label, rule) ZELREPORT_INT_BY_RULE_##rule(name)
+#define ZELREPORT_INT_SETTERS ZELREPORT_FIELDS(ZELREPORT_NO_TEXT, ZELREPORT_INT_BY_RULE)
 
 namespace zelreport {
 
@@ -13,7 +28,13 @@ struct Record;
 // The handlers get the name in the document loop's NameBuffer, which has
 // room for word loads past its end.
 void ParseInt(Context& ctx, std::string_view name);
+// ParseInt for one field, which it sets without looking it up by name.
+template <std::int32_t Record::*field, bool negated>
+void ParseIntField(Context& ctx, std::string_view name);
 void ParseString(Context& ctx, std::string_view name);
+// ParseString for one field, which it sets without looking it up by name.
+template <std::optional<std::string> Record::*field>
+void ParseTextField(Context& ctx, std::string_view name);
 void ParseValues(Context& ctx, std::string_view name);
 
 void setIntVar(Record& record, std::string_view name, std::int32_t value);

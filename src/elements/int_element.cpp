@@ -3,6 +3,7 @@
 
 #include "elements/digits.h"
 #include "elements/elements.h"
+#include "elements/field_slots.h"
 #include "keywords/keywords.h"
 #include "reader/context.h"
 #include "reader/lines.h"
@@ -32,14 +33,24 @@ std::uint32_t ReadWrappingNumber(Scanner& in) {
 }
 
 // The usual integer line inside the block, read in one sweep from the
-// ">" of its opening tag: up to seven digits, then the rest of the line.
+// ">" of its opening tag: up to fifteen digits in two word loads, then the
+// rest of the line. The value wraps modulo 2^32 as the byte loop's does:
+// taken modulo 2^64 first, it keeps the same low 32 bits.
 bool ReadIntLineInBlock(Scanner& in, std::uint32_t& value) {
     constexpr std::ptrdiff_t kRoom = 16;
     if (in.c != '>' || in.end - in.p < kRoom) return false;
     std::uint64_t word = Load8(in.p);
     int digits = LeadingDigits(word);
-    if (digits == 8 || !NextLineInBlock(in, in.p + digits)) return false;
-    value = DigitsValue(word, digits);
+    std::uint64_t number = DigitsValue(word, digits);
+    if (digits == 8) {
+        std::uint64_t next = Load8(in.p + 8);
+        int more = LeadingDigits(next);
+        if (more == 8) return false;
+        number = number * kPowersOfTen[more] + DigitsValue(next, more);
+        digits += more;
+    }
+    if (!NextLineInBlock(in, in.p + digits)) return false;
+    value = static_cast<std::uint32_t>(number);
     return true;
 }
 
@@ -47,121 +58,65 @@ bool ReadIntLineInBlock(Scanner& in, std::uint32_t& value) {
 
 namespace {
 
-// The integer fields an element sets, found from the name's first eight
-// bytes as one word through a table of 64 slots with no two fields in one.
-struct Slot {
-    std::uint64_t name = 0;  // no field's name packs to 0
-    std::int32_t Record::*field = nullptr;
-    bool negated = false;
+// The number a field keeps of the value read: its negation, wrapping like
+// the value did, where the field's rule says so.
+constexpr std::int32_t Stored(std::uint32_t value, bool negated) {
+    return static_cast<std::int32_t>(negated ? 0u - value : value);
+}
+
+// The integer fields an element sets; names of other integer keywords
+// (the dropped ones) find no field.
+using IntField = std::int32_t Record::*;
+constexpr FieldSetter<IntField> kIntSetters[] = {
+#define ZELREPORT_INT_SETTER(name, negated) {#name, &Record::name, negated},
+    ZELREPORT_INT_SETTERS
+#undef ZELREPORT_INT_SETTER
 };
+constexpr FieldSlots kIntSlots(kIntSetters);
 
-// A name of up to eight bytes as one word; 0 for a longer one.
-constexpr std::uint64_t PackWord(std::string_view name) {
-    if (name.size() > 8) return 0;
-    if (std::is_constant_evaluated()) {
-        std::uint64_t word = 0;
-        for (std::size_t i = 0; i < name.size(); ++i)
-            word |= std::uint64_t{static_cast<unsigned char>(name[i])} << (8 * i);
-        return word;
-    }
-    return Pack(name).words[0];
-}
-
-constexpr int kSlotBits = 6;
-constexpr unsigned SlotOf(std::uint64_t word, std::uint64_t multiplier) {
-    return static_cast<unsigned>((word * multiplier) >> (64 - kSlotBits));
-}
-
-struct Setter {
-    const char* name;
-    std::int32_t Record::*field;
-    bool negated;
-};
-constexpr Setter kSetters[] = {
-#define ZELREPORT_SETTER_TEXT(name, label)
-#define ZELREPORT_SETTER_stored(name) {#name, &Record::name, false},
-#define ZELREPORT_SETTER_negated(name) {#name, &Record::name, true},
-#define ZELREPORT_SETTER_dropped(name)
-#define ZELREPORT_SETTER_absent(name)
-#define ZELREPORT_SETTER_INT(name, label, rule) ZELREPORT_SETTER_##rule(name)
-    ZELREPORT_FIELDS(ZELREPORT_SETTER_TEXT, ZELREPORT_SETTER_INT)
-#undef ZELREPORT_SETTER_TEXT
-#undef ZELREPORT_SETTER_INT
-};
-
-// The first odd multiplier that gives every field a slot of its own.
-constexpr std::uint64_t FindMultiplier() {
-    for (std::uint64_t multiplier = 0x9E3779B97F4A7C15;; multiplier = multiplier * 6364136223846793005u + 2) {
-        bool taken[1 << kSlotBits] = {};
-        bool clash = false;
-        for (const Setter& setter : kSetters) {
-            unsigned slot = SlotOf(PackWord(setter.name), multiplier);
-            clash = clash || taken[slot];
-            taken[slot] = true;
-        }
-        if (!clash) return multiplier;
-    }
-}
-constexpr std::uint64_t kMultiplier = FindMultiplier();
-
-struct SlotTable {
-    Slot slots[1 << kSlotBits];
-};
-constexpr SlotTable MakeSlots() {
-    SlotTable table{};
-    for (const Setter& setter : kSetters)
-        table.slots[SlotOf(PackWord(setter.name), kMultiplier)] = {PackWord(setter.name), setter.field,
-                                                                   setter.negated};
-    return table;
-}
-constexpr SlotTable kSlots = MakeSlots();
-
-}  // namespace
-
-namespace {
-
-// Sets the field of the name packed as `word`; names of other integer
-// keywords (the dropped ones) find no field.
-void SetIntField(Record& r, std::uint64_t word, std::int32_t value) {
-    const Slot& slot = kSlots.slots[SlotOf(word, kMultiplier)];
-    if (slot.name != word || word == 0) return;
-    // The negation wraps like the value did.
-    r.*slot.field = slot.negated ? static_cast<std::int32_t>(0u - static_cast<std::uint32_t>(value)) : value;
-}
-
-// A handler's name as PackWord packs it, with one word load: the document
-// loop's name buffer has room for it past the name's end.
-std::uint64_t LoopNameWord(std::string_view name) {
-    return name.size() > 8 ? 0 : Load8(name.data()) & BytesBefore(static_cast<int>(name.size()));
+// Sets the field of the name packed as `word`, if it has one.
+void SetIntField(Record& r, std::uint64_t word, std::uint32_t value) {
+    if (const FieldSlot<IntField>* slot = kIntSlots.Find(word)) r.*slot->field = Stored(value, slot->flag);
 }
 
 }  // namespace
 
 void setIntVar(Record& r, std::string_view name, std::int32_t value) {
-    SetIntField(r, PackWord(name), value);
+    SetIntField(r, PackWord(name), static_cast<std::uint32_t>(value));
 }
 
 namespace {
 
-// ParseInt byte by byte, out of the usual case's way.
-[[gnu::noinline]] void ParseIntLine(Context& ctx, std::uint64_t word) {
-    Scanner& in = ctx.in;
+// The integer line byte by byte, out of the usual case's way.
+[[gnu::noinline]] std::uint32_t ReadIntLine(Scanner& in) {
     SkipWhite(in);
     if (in.c == '>') in.AdvanceChar();
-    SetIntField(ctx.record, word, static_cast<std::int32_t>(ReadWrappingNumber(in)));
+    std::uint32_t value = ReadWrappingNumber(in);
     NextProperty(in);
+    return value;
+}
+
+// Reads the digits right after the opening tag's ">" (no sign, no blanks),
+// wrapping modulo 2^32, then drops the rest of the line.
+std::uint32_t ReadIntElement(Scanner& in) {
+    std::uint32_t value;
+    return ReadIntLineInBlock(in, value) ? value : ReadIntLine(in);
 }
 
 }  // namespace
 
-// Reads the digits right after the opening tag's ">" (no sign, no blanks),
-// wrapping modulo 2^32, then drops the rest of the line.
 void ParseInt(Context& ctx, std::string_view name) {
-    std::uint64_t word = LoopNameWord(name);
-    std::uint32_t value;
-    if (ReadIntLineInBlock(ctx.in, value))
-        return SetIntField(ctx.record, word, static_cast<std::int32_t>(value));
-    ParseIntLine(ctx, word);
+    SetIntField(ctx.record, LoopNameWord(name), ReadIntElement(ctx.in));
 }
+
+template <std::int32_t Record::*field, bool negated>
+void ParseIntField(Context& ctx, std::string_view) {
+    ctx.record.*field = Stored(ReadIntElement(ctx.in), negated);
+}
+
+#define ZELREPORT_INT_SETTER(name, negated) \
+    template void ParseIntField<&Record::name, negated>(Context & ctx, std::string_view);
+ZELREPORT_INT_SETTERS
+#undef ZELREPORT_INT_SETTER
 
 }  // namespace zelreport

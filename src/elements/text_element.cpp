@@ -1,13 +1,69 @@
 // SPDX-License-Identifier: MIT
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "elements/elements.h"
+#include "elements/field_slots.h"
 #include "elements/text_rules.h"
 #include "reader/context.h"
+#include "reader/lines.h"
 #include "reader/sweep.h"
 
 namespace zelreport {
+
+namespace {
+
+// Replaces a text field's value, built in place.
+void Store(std::optional<std::string>& field, std::string_view text) {
+    if (field)
+        field->assign(text);
+    else
+        field.emplace(text);
+}
+
+// The text fields an element sets.
+using TextField = std::optional<std::string> Record::*;
+constexpr FieldSetter<TextField> kTextSetters[] = {
+#define ZELREPORT_TEXT_SETTER(name, label) {#name, &Record::name, false},
+#define ZELREPORT_NO_INT(name, label, rule)
+    ZELREPORT_FIELDS(ZELREPORT_TEXT_SETTER, ZELREPORT_NO_INT)
+#undef ZELREPORT_TEXT_SETTER
+#undef ZELREPORT_NO_INT
+};
+constexpr FieldSlots kTextSlots(kTextSetters);
+
+// The field whose text, when it holds a ">", is stored as ">>".
+constexpr bool IsNomvar(TextField field) {
+    return field == &Record::nomvar;
+}
+
+// Where a text element's content goes: its field, if it has one, and
+// whether that is nomvar.
+struct TextTarget {
+    std::optional<std::string>* field = nullptr;
+    bool nomvar = false;
+};
+
+// Sets the target's field, if it has one, to `text`.
+void SetText(TextTarget target, std::string_view text) {
+    if (!target.field) return;
+    // A nomvar holding ">" is stored as ">>".
+    if (target.nomvar && text.find('>') != std::string_view::npos) text = ">>";
+    Store(*target.field, text);
+}
+
+// The field of the name packed as `word`.
+TextTarget TargetOf(Record& r, std::uint64_t word) {
+    const FieldSlot<TextField>* slot = kTextSlots.Find(word);
+    return slot ? TextTarget{&(r.*slot->field), IsNomvar(slot->field)} : TextTarget{};
+}
+
+}  // namespace
 
 namespace {
 
@@ -15,6 +71,17 @@ namespace {
 // "<", ">", a carriage return, a line feed, or a zero byte (which hides
 // what follows it); or `end`.
 const char* FindTextStop(const char* q, const char* end) {
+#if defined(__SSE2__)
+    for (; end - q >= 16; q += 16) {
+        __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
+        auto equal = [bytes](char byte) { return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(byte)); };
+        __m128i stops = _mm_or_si128(
+            _mm_or_si128(_mm_or_si128(equal('<'), equal('>')), _mm_or_si128(equal('\r'), equal('\n'))),
+            equal('\0'));
+        if (unsigned found = static_cast<unsigned>(_mm_movemask_epi8(stops)))
+            return q + std::countr_zero(found);
+    }
+#endif
     for (; end - q >= 8; q += 8) {
         std::uint64_t word = Load8(q);
         std::uint64_t stops = BytesEqual(word, '<') | BytesEqual(word, '>') | BytesEqual(word, '\r') |
@@ -39,26 +106,31 @@ const char* TextEndInBlock(const Scanner& in) {
     return stop;
 }
 
-// What the text stores, if anything.
-void StoreText(Context& ctx, std::string_view name, std::string_view text) {
-    // A zero byte ends the text.
-    std::string_view content = text.substr(0, text.find('\0'));
+// What a text up to its first zero byte stores, if anything.
+void StoreContent(TextTarget target, std::string_view content) {
     if (content.empty() || content == "    ") return;
-    setStringVar(ctx.record, name, content);
+    SetText(target, content);
 }
 
-}  // namespace
+// What the text stores: a zero byte ends it.
+void StoreText(TextTarget target, std::string_view text) {
+    StoreContent(target, text.substr(0, text.find('\0')));
+}
 
 // Reads the content up to the next "<". A line break ends it unless the
 // next line begins with a space, which continues it; a ">" after the
 // first byte ends it. Content beyond MAX_SIZE bytes is left unread.
-void ParseString(Context& ctx, std::string_view name) {
+[[gnu::always_inline]] inline void ReadText(Context& ctx, std::string_view name, TextTarget target) {
     Scanner& in = ctx.in;
     if (const char* stop = TextEndInBlock(in)) {
-        // Stored before reading on, which may refill the block.
-        StoreText(ctx, name, {in.p, static_cast<std::size_t>(stop - in.p)});
+        // Stored before reading on, which may refill the block. Only the
+        // first byte can be a zero byte, which leaves the text empty.
+        std::size_t length = *in.p == '\0' ? 0 : static_cast<std::size_t>(stop - in.p);
+        StoreContent(target, {in.p, length});
         // A ">" after the first byte ends the text and is read past.
-        return in.ResumeAt(*stop == '>' ? stop + 1 : stop);
+        in.ResumeAt(*stop == '>' ? stop + 1 : stop);
+        ctx.closing_tag_read = PassClosingTag(in, name);
+        return;
     }
     std::string& text = ctx.scratch;
     // Keep the scratch room modest after an unusually long text.
@@ -84,33 +156,29 @@ void ParseString(Context& ctx, std::string_view name) {
             in.ResumeAt(stop);
         }
     }
-    StoreText(ctx, name, text);
-}
-
-namespace {
-
-// Replaces a text field's value, built in place.
-void Store(std::optional<std::string>& field, std::string_view text) {
-    if (field)
-        field->assign(text);
-    else
-        field.emplace(text);
+    StoreText(target, text);
 }
 
 }  // namespace
 
+void ParseString(Context& ctx, std::string_view name) {
+    ReadText(ctx, name, TargetOf(ctx.record, LoopNameWord(name)));
+}
+
+template <std::optional<std::string> Record::*field>
+void ParseTextField(Context& ctx, std::string_view name) {
+    ReadText(ctx, name, {&(ctx.record.*field), IsNomvar(field)});
+}
+
+#define ZELREPORT_TEXT_INSTANCE(name, label) \
+    template void ParseTextField<&Record::name>(Context&, std::string_view);
+#define ZELREPORT_NO_INT(name, label, rule)
+ZELREPORT_FIELDS(ZELREPORT_TEXT_INSTANCE, ZELREPORT_NO_INT)
+#undef ZELREPORT_TEXT_INSTANCE
+#undef ZELREPORT_NO_INT
+
 void setStringVar(Record& r, std::string_view name, std::string_view text) {
-    // A nomvar holding ">" is stored as ">>".
-    if (name == "nomvar" && text.find('>') != std::string_view::npos) text = ">>";
-#define ZELREPORT_SET_TEXT(field, label) \
-    if (name == #field) {                \
-        Store(r.field, text);            \
-        return;                          \
-    }
-#define ZELREPORT_SET_INT(field, label, rule)
-    ZELREPORT_FIELDS(ZELREPORT_SET_TEXT, ZELREPORT_SET_INT)
-#undef ZELREPORT_SET_TEXT
-#undef ZELREPORT_SET_INT
+    SetText(TargetOf(r, PackWord(name)), text);
 }
 
 }  // namespace zelreport

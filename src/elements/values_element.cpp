@@ -13,6 +13,7 @@
 #include "elements/text_rules.h"
 #include "elements/values_helper.h"
 #include "reader/context.h"
+#include "reader/lines.h"
 
 namespace zelreport {
 
@@ -298,6 +299,10 @@ void ParseValues(Context& ctx, std::string_view) {
         ctx.record.values_origin = {tag_end, closed ? in.OffsetOf(in.Here()) : 0, sink.kind(),
                                     plain && closed};
     }
+    // The name as a constant, not the one passed, which would take a
+    // register through the conversion loop; padded for a word load.
+    static constexpr char kName[8] = "values";
+    ctx.closing_tag_read = PassClosingTag(in, {kName, sizeof "values" - 1});
 }
 
 }  // namespace zelreport

@@ -30,6 +30,9 @@ struct Context {
     bool initialized = false;
     Record record;
     Output out;
+    // Set by a handler that read past its element's closing tag, as the
+    // document loop would have; the loop then forgets the element.
+    bool closing_tag_read = false;
     std::string scratch;  // text element content, reused between calls
     ValuesToken token;    // a values token that could not be converted in place
     // Takes each reported record in place of on_record, when set.

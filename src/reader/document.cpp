@@ -17,7 +17,10 @@
 namespace zelreport {
 
 void SkipTag(Context& ctx, std::string_view) {
-    SkipToTag(ctx.in);
+    Scanner& in = ctx.in;
+    // Usually the tag ends its line and the next line begins with a tag.
+    if (in.c == '>' && in.end - in.p >= 2 && in.p[0] == '\n' && in.p[1] == '<') return in.ResumeAt(in.p + 1);
+    SkipToTag(in);
 }
 
 void InitConfig(Context& ctx) {
@@ -183,6 +186,10 @@ void ParseConfigFile(Context& ctx) {
                 ctx.out.FlushIfFull();
             } else {
                 entry->handler(ctx, name);
+                if (ctx.closing_tag_read) {
+                    ctx.closing_tag_read = false;
+                    entry = nullptr;
+                }
             }
         } else if (name == "/zelrecord") {
             write_to_zelFile(ctx);

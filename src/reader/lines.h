@@ -3,8 +3,11 @@
 // usual end of an element's line, inline for the readers that end one.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <bit>
+#include <cstring>
+#include <string_view>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -59,6 +62,32 @@ inline bool NextLineInBlock(Scanner& in, const char* from) {
     while (q < limit && kLineOpeners[static_cast<unsigned char>(*q)]) ++q;
     in.ResumeAt(q);
     while (OpensLine(in.c)) in.AdvanceChar();  // openers up to the block's end
+    return true;
+}
+
+// The element's usual closing tag, "</" `name` ">", at the look-ahead
+// byte, inside the block: reads past it and drops the rest of its line as
+// the document loop does for a closing tag that is not the record's or the
+// document's (NextProperty from its ">"). Returns false, having moved
+// nothing, for anything else. `name` has eight bytes to load, as the
+// document loop's name buffer has.
+inline bool PassClosingTag(Scanner& in, std::string_view name) {
+    constexpr std::size_t kRoom = 16;  // the tag of a short name and a word load
+    if (in.c != '<') return false;
+    const char* q = in.Here();
+    std::size_t length = name.size();
+    if (static_cast<std::size_t>(in.end - q) < std::max(length + 4, kRoom) || q[1] != '/' ||
+        q[2 + length] != '>')
+        return false;
+    bool same = length <= 8
+                    ? ((Load8(q + 2) ^ Load8(name.data())) & BytesBefore(static_cast<int>(length))) == 0
+                    : std::memcmp(q + 2, name.data(), length) == 0;
+    if (!same) return false;
+    const char* tag_end = q + 2 + name.size();
+    if (!NextLineInBlock(in, tag_end)) {
+        in.ResumeAt(tag_end);
+        NextProperty(in);
+    }
     return true;
 }
 

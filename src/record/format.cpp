@@ -51,7 +51,11 @@ char* WriteFixed6(float single, char* out) {
         if (magnitude < kWholeFrom) micros = (micros + kRoundingShift) - kRoundingShift;
         auto scaled = static_cast<std::uint64_t>(micros);
         if (std::signbit(value)) *out++ = '-';
-        out = std::to_chars(out, out + kMaxFixed6Chars, scaled / 1000000).ptr;
+        // The whole part is below 10^12; below 2^32 it is written in
+        // 32-bit steps, which take fewer instructions.
+        std::uint64_t whole = scaled / 1000000;
+        out = whole <= UINT32_MAX ? std::to_chars(out, out + kMaxFixed6Chars, static_cast<std::uint32_t>(whole)).ptr
+                                  : std::to_chars(out, out + kMaxFixed6Chars, whole).ptr;
         *out++ = '.';
         return WriteSixDigits(static_cast<std::uint32_t>(scaled % 1000000), out);
     }

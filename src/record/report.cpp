@@ -40,9 +40,25 @@ public:
     }
     void Int(std::int32_t value) { p_ = WriteInt(value, p_); }
     void Fixed6(float value) { p_ = WriteFixed6(value, p_); }
+    // A field's text, usually short: copied without a call, by two
+    // overlapping loads and stores of a word or half a word.
+    void Text(std::string_view text) {
+        const char* in = text.data();
+        std::size_t size = text.size();
+        if (size >= 8 && size <= 16) {
+            CopyOverlapping<std::uint64_t>(in, size);
+        } else if (size >= 4 && size < 8) {
+            CopyOverlapping<std::uint32_t>(in, size);
+        } else if (size < 4) {
+            for (std::size_t i = 0; i < size; ++i) p_[i] = in[i];
+            p_ += size;
+        } else {
+            Literal(text);
+        }
+    }
     void TextLine(std::string_view label, const std::string* text) {
         Literal(label);
-        Literal(text ? std::string_view(*text) : std::string_view("(null)"));
+        Text(text ? std::string_view(*text) : std::string_view("(null)"));
         *p_++ = '\n';
     }
     void IntLine(std::string_view label, std::int32_t value) {
@@ -52,6 +68,17 @@ public:
     }
 
 private:
+    // Copies `size` bytes, between one and two words of type `Word`.
+    template <typename Word>
+    void CopyOverlapping(const char* in, std::size_t size) {
+        Word head, tail;
+        std::memcpy(&head, in, sizeof head);
+        std::memcpy(&tail, in + size - sizeof tail, sizeof tail);
+        std::memcpy(p_, &head, sizeof head);
+        std::memcpy(p_ + size - sizeof tail, &tail, sizeof tail);
+        p_ += size;
+    }
+
     char* p_;
 };
 
