@@ -31,10 +31,10 @@ void ParseInt(Context& ctx, std::string_view name);
 // ParseInt for one field, which it sets without looking it up by name.
 template <std::int32_t Record::*field, bool negated>
 void ParseIntField(Context& ctx, std::string_view name);
-void ParseString(Context& ctx, std::string_view name);
-// ParseString for one field, which it sets without looking it up by name.
+// The text handler, one for each text field, which it sets without
+// looking it up by name.
 template <std::optional<std::string> Record::*field>
-void ParseTextField(Context& ctx, std::string_view name);
+void ParseString(Context& ctx, std::string_view name);
 void ParseValues(Context& ctx, std::string_view name);
 
 void setIntVar(Record& record, std::string_view name, std::int32_t value);

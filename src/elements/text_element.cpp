@@ -161,17 +161,13 @@ void StoreText(TextTarget target, std::string_view text) {
 
 }  // namespace
 
-void ParseString(Context& ctx, std::string_view name) {
-    ReadText(ctx, name, TargetOf(ctx.record, LoopNameWord(name)));
-}
-
 template <std::optional<std::string> Record::*field>
-void ParseTextField(Context& ctx, std::string_view name) {
+void ParseString(Context& ctx, std::string_view name) {
     ReadText(ctx, name, {&(ctx.record.*field), IsNomvar(field)});
 }
 
 #define ZELREPORT_TEXT_INSTANCE(name, label) \
-    template void ParseTextField<&Record::name>(Context&, std::string_view);
+    template void ParseString<&Record::name>(Context&, std::string_view);
 #define ZELREPORT_NO_INT(name, label, rule)
 ZELREPORT_FIELDS(ZELREPORT_TEXT_INSTANCE, ZELREPORT_NO_INT)
 #undef ZELREPORT_TEXT_INSTANCE

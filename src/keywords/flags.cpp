@@ -12,7 +12,7 @@ const KeywordRow flags[] = {
     {"?xml", SkipTag},
     {"orv-standard-file", SkipTag},
     {"zelrecord", SkipTag},
-#define ZELREPORT_TEXT_ROW(name, label) {#name, ParseTextField<&Record::name>},
+#define ZELREPORT_TEXT_ROW(name, label) {#name, ParseString<&Record::name>},
 #define ZELREPORT_INT_ROW_stored(name) {#name, ParseIntField<&Record::name, false>},
 #define ZELREPORT_INT_ROW_negated(name) {#name, ParseIntField<&Record::name, true>},
 #define ZELREPORT_INT_ROW_dropped(name) {#name, ParseInt},
