@@ -17,10 +17,10 @@
 #include <string_view>
 
 #include "xml/check.h"
-#include "xml/content.h"
-#include "xml/document_reader.h"
+#include "xml/compare/meaning.h"
 #include "xml/format.h"
-#include "xml/meaning.h"
+#include "xml/read/content.h"
+#include "xml/read/document_reader.h"
 #include "zelreport/zelreport.h"
 
 namespace {

@@ -12,15 +12,13 @@
 #include <vector>
 
 #include "reader/observed_run.h"
-#include "reader/threads.h"
-#include "xml/compare.h"
-#include "xml/diagnose.h"
-#include "xml/document_reader.h"
-#include "xml/feeder.h"
-#include "xml/findings.h"
-#include "xml/limits.h"
-#include "xml/queue.h"
-#include "xml/report_places.h"
+#include "xml/common/limits.h"
+#include "xml/compare/compare.h"
+#include "xml/compare/feeder.h"
+#include "xml/compare/report_places.h"
+#include "xml/diagnose/diagnose.h"
+#include "xml/print/findings.h"
+#include "xml/read/parse_ahead.h"
 
 namespace zelreport::xml {
 
@@ -28,75 +26,10 @@ namespace {
 
 // Blocks parsed ahead of zelreport's reading: they bound the memory, and
 // let the XML parse on one core while zelreport reads on the other.
-constexpr std::size_t kChunksAhead = 4;
+constexpr std::size_t kBlocksAhead = 4;
 // Reports at no record's end waiting for their record to be complete;
 // more are only counted.
 constexpr std::size_t kMaxWaitingExtras = 64;
-
-// Parses the document: ahead on a thread of its own, or block by block
-// when the reading side asks.
-class XmlSide final : public RecordSink {
-public:
-    XmlSide(ReadFn read, BoundedQueue<Chunk>& queue, Pool<char[]>& blocks, Pool<XmlRecord>& records)
-        : read_(std::move(read)),
-          queue_(queue),
-          blocks_(blocks),
-          records_(records),
-          reader_(*this, {.track_layout = true}) {}
-
-    // Parses blocks ahead on a thread of its own, into the queue.
-    void Run() {
-        while (std::optional<Chunk> chunk = Next())
-            if (!queue_.Push(std::move(*chunk)) || done_) return;
-    }
-
-    // Reads and parses the next block: the chunk it makes, none after the
-    // last. Called from the parser thread, or from the reading side when no
-    // thread could be started.
-    std::optional<Chunk> Next() {
-        if (done_) return std::nullopt;
-        try {
-            Parse();
-        } catch (const std::bad_alloc&) {
-            chunk_ = Chunk{};
-            chunk_.last = true;
-            chunk_.trouble = Trouble{{}, "out of memory"};
-        }
-        done_ = chunk_.last;
-        return std::exchange(chunk_, Chunk{});
-    }
-
-    void OnRecord(std::unique_ptr<XmlRecord>& record) override {
-        chunk_.records.push_back(std::move(record));
-    }
-    std::unique_ptr<XmlRecord> NewRecord() override { return records_.Take(); }
-    void OnRootEnd(const Position& at) override { chunk_.root_end = at.offset; }
-
-private:
-    void Parse() {
-        chunk_ = Chunk{};
-        chunk_.bytes = blocks_.Take();
-        chunk_.offset = offset_;
-        long n = read_(chunk_.bytes.get(), kBlockSize);
-        if (n < 0) {
-            chunk_.trouble = Trouble{{}, std::string("read error: ") + std::strerror(errno)};
-        } else {
-            chunk_.size = static_cast<std::size_t>(n);
-            offset_ += chunk_.size;
-            if (!reader_.Parse(chunk_.bytes.get(), chunk_.size, n == 0)) chunk_.trouble = reader_.trouble();
-        }
-        chunk_.last = n <= 0 || chunk_.trouble;
-    }
-
-    ReadFn read_;
-    BoundedQueue<Chunk>& queue_;
-    Pool<char[]>& blocks_;
-    Pool<XmlRecord>& records_;
-    DocumentReader reader_;
-    Chunk chunk_;
-    std::uint64_t offset_ = 0;
-    bool done_ = false;
-};
 
 // zelcheck's matcher: pairs each report zelreport makes with the XML
 // record whose closing name it comes from, settles each record in order,
@@ -104,7 +37,7 @@ private:
 // the findings between records.
 class Matcher {
 public:
-    Matcher(const Feeder& feeder, Pool<XmlRecord>& records, FindingWriter& out)
+    Matcher(const Feeder& feeder, RecordPool& records, FindingWriter& out)
         : feeder_(feeder), records_(records), out_(out) {}
 
     std::vector<std::unique_ptr<XmlRecord>>& incoming() { return incoming_; }
@@ -201,7 +134,7 @@ private:
     }
 
     const Feeder& feeder_;
-    Pool<XmlRecord>& records_;
+    RecordPool& records_;
     FindingWriter& out_;
     std::vector<std::unique_ptr<XmlRecord>> incoming_;
     std::deque<std::unique_ptr<XmlRecord>> pending_;
@@ -215,9 +148,9 @@ private:
 // Runs zelreport's reader over what the feeder hands it, the matcher
 // settling the records as the reader goes, and the rest of the document
 // through the XML reading once zelreport has stopped.
-std::optional<Trouble> CompareReadings(const ChunkSource& next, Pool<char[]>& blocks,
-                                       Pool<XmlRecord>& records, FindingWriter& out) {
-    Feeder feeder(next, blocks);
+std::optional<Trouble> CompareReadings(ParseAhead& parse, BlockPool& blocks, RecordPool& records,
+                                       FindingWriter& out) {
+    Feeder feeder(parse, blocks);
     Matcher matcher(feeder, records, out);
     Handlers handlers;
     RecordObserver observer = [&matcher](const RecordView& view, const ValuesOrigin& origin) {
@@ -244,23 +177,15 @@ std::optional<Trouble> CompareReadings(const ChunkSource& next, Pool<char[]>& bl
 }  // namespace
 
 CheckResult CheckDocument(std::string_view name, ReadFn read, Output& findings, bool all) {
-    BoundedQueue<Chunk> queue(kChunksAhead);
-    Pool<char[]> blocks([] { return std::make_unique_for_overwrite<char[]>(kBlockSize); });
-    Pool<XmlRecord> records([] { return std::make_unique<XmlRecord>(); });
+    BlockPool blocks(NewBlock);
+    RecordPool records(NewXmlRecord);
     FindingWriter writer(std::string(name), findings, all);
     std::optional<Trouble> trouble;
     try {
-        XmlSide xml(std::move(read), queue, blocks, records);
-        // Without a second thread the same parse runs between the readings
-        // of zelreport's side: the same findings, on one core.
-        StartedThread parser = TryStartThread([&xml] { xml.Run(); });
-        CloseOnExit close(queue);  // destroyed before the parser is joined
-        ChunkSource next;
-        if (parser.started())
-            next = [&queue] { return queue.Pop(); };
-        else
-            next = [&xml] { return xml.Next(); };
-        trouble = CompareReadings(next, blocks, records, writer);
+        ParseOptions options{
+            .reader = {.track_layout = true}, .keep_bytes = true, .blocks_ahead = kBlocksAhead};
+        ParseAhead parse(std::move(read), options, records, blocks);
+        trouble = CompareReadings(parse, blocks, records, writer);
     } catch (const std::bad_alloc&) {
         trouble = Trouble{{}, "out of memory"};
     }

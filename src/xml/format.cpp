@@ -10,13 +10,11 @@
 #include <utility>
 #include <vector>
 
-#include "reader/threads.h"
-#include "xml/content.h"
-#include "xml/document_reader.h"
-#include "xml/limits.h"
-#include "xml/queue.h"
-#include "xml/show.h"
-#include "xml/values_writer.h"
+#include "xml/common/limits.h"
+#include "xml/common/show.h"
+#include "xml/format/values_writer.h"
+#include "xml/read/content.h"
+#include "xml/read/parse_ahead.h"
 
 namespace zelreport::xml {
 
@@ -166,88 +164,14 @@ private:
 // parse and the writing share the work of a document.
 constexpr std::size_t kBlocksAhead = 2;
 
-// The records completed in one block of input; at the end of the
-// document, with the trouble that ended it, if any.
-struct Parsed {
-    std::vector<std::unique_ptr<XmlRecord>> records;
-    // Then the closed blocks of the values text of the record still open,
-    // named by its opening tag's ">" (0: none), to be written meanwhile.
-    std::vector<std::string> values_blocks;
-    std::uint64_t values_tag_end = 0;
-    bool end = false;
-    std::optional<Trouble> trouble;
-};
-
-class ParseSide final : public RecordSink {
-public:
-    ParseSide(ReadFn read, BoundedQueue<Parsed>& queue, Pool<XmlRecord>& records)
-        : read_(std::move(read)),
-          queue_(queue),
-          records_(records),
-          reader_(*this, {.refuse_long_texts = true}),
-          block_(std::make_unique_for_overwrite<char[]>(kBlockSize)) {}
-
-    // Parses blocks ahead on a thread of its own, into the queue.
-    void Run() {
-        while (std::optional<Parsed> parsed = Next())
-            if (!queue_.Push(std::move(*parsed)) || done_) return;
-    }
-
-    // Reads and parses the next block: its records, none after the end.
-    // Called from the parser thread, or from the writing side when no
-    // thread could be started.
-    std::optional<Parsed> Next() {
-        if (done_) return std::nullopt;
-        try {
-            Parse();
-        } catch (const std::bad_alloc&) {
-            parsed_ = Parsed{};
-            parsed_.end = true;
-            parsed_.trouble = Trouble{{}, "out of memory"};
-        }
-        done_ = parsed_.end;
-        return std::exchange(parsed_, Parsed{});
-    }
-
-    void OnRecord(std::unique_ptr<XmlRecord>& record) override {
-        parsed_.records.push_back(std::move(record));
-    }
-    std::unique_ptr<XmlRecord> NewRecord() override { return records_.Take(); }
-
-private:
-    void Parse() {
-        long n = read_(block_.get(), kBlockSize);
-        if (n < 0) {
-            parsed_.trouble = Trouble{{}, std::string("read error: ") + std::strerror(errno)};
-        } else if (!reader_.Parse(block_.get(), static_cast<std::size_t>(n), n == 0)) {
-            parsed_.trouble = reader_.trouble();
-        } else {
-            parsed_.values_tag_end = reader_.TakeClosedValuesBlocks(parsed_.values_blocks);
-        }
-        parsed_.end = n <= 0 || parsed_.trouble;
-    }
-
-    ReadFn read_;
-    BoundedQueue<Parsed>& queue_;
-    Pool<XmlRecord>& records_;
-    DocumentReader reader_;
-    std::unique_ptr<char[]> block_;
-    Parsed parsed_;
-    bool done_ = false;
-};
-
-// Where the writing side takes the parsed blocks from: the queue the
-// parser thread fills, or the parse itself on the same thread.
-using ParsedSource = std::function<std::optional<Parsed>()>;
-
 // Writes the records the parse hands over, up to the end of the document
 // or the first refusal.
-FormatResult WriteRecords(std::string_view name, const ParsedSource& next, Pool<XmlRecord>& records,
-                          Output& out, Output* warnings) {
+FormatResult WriteRecords(std::string_view name, ParseAhead& parse, RecordPool& records, Output& out,
+                          Output* warnings) {
     RecordWriter writer(name, out, warnings);
     std::unique_ptr<HeldValues> held;
     for (;;) {
-        std::optional<Parsed> parsed = next();
+        std::optional<ParsedBlock> parsed = parse.Next();
         if (!parsed) return {};
         for (std::unique_ptr<XmlRecord>& record : parsed->records) {
             bool own = held && record->has_values && held->tag_end() == record->values_raw.tag_end;
@@ -263,7 +187,7 @@ FormatResult WriteRecords(std::string_view name, const ParsedSource& next, Pool<
             for (std::string& block : parsed->values_blocks) held->Write(block);
         }
         if (out.failed()) return {};
-        if (!parsed->end) continue;
+        if (!parsed->last) continue;
         if (!parsed->trouble) {
             out.Write(kTail);
             return {};
@@ -276,22 +200,15 @@ FormatResult WriteRecords(std::string_view name, const ParsedSource& next, Pool<
 }  // namespace
 
 FormatResult FormatDocument(std::string_view name, ReadFn read, Output& out, Output* warnings) {
-    BoundedQueue<Parsed> queue(kBlocksAhead);
-    Pool<XmlRecord> records([] { return std::make_unique<XmlRecord>(); });
+    RecordPool records(NewXmlRecord);
+    BlockPool blocks(NewBlock);
     FormatResult result;
     out.Write(kHead);
     try {
-        ParseSide parse(std::move(read), queue, records);
-        // Without a second thread the writing side parses each block itself:
-        // the same output, on one core.
-        StartedThread parser = TryStartThread([&parse] { parse.Run(); });
-        CloseOnExit close(queue);  // destroyed before the parser is joined
-        ParsedSource next;
-        if (parser.started())
-            next = [&queue] { return queue.Pop(); };
-        else
-            next = [&parse] { return parse.Next(); };
-        result = WriteRecords(name, next, records, out, warnings);
+        ParseOptions options{
+            .reader = {.refuse_long_texts = true}, .hand_values_early = true, .blocks_ahead = kBlocksAhead};
+        ParseAhead parse(std::move(read), options, records, blocks);
+        result = WriteRecords(name, parse, records, out, warnings);
     } catch (const std::bad_alloc&) {
         result = {FormatResult::trouble, TroubleMessage(kProgram, name, {{}, "out of memory"})};
     }

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "xml/io.h"
+#include "xml/common/io.h"
 
 namespace zelreport::xml {
 

@@ -13,10 +13,10 @@
 
 #include "elements/number.h"
 #include "xml/check.h"
-#include "xml/content.h"
-#include "xml/document_reader.h"
+#include "xml/compare/meaning.h"
 #include "xml/format.h"
-#include "xml/meaning.h"
+#include "xml/read/content.h"
+#include "xml/read/document_reader.h"
 
 namespace {
 

@@ -13,14 +13,14 @@
 #include <string>
 #include <vector>
 
-#include "xml/cause.h"
-#include "xml/command_line.h"
-#include "xml/content.h"
-#include "xml/findings.h"
-#include "xml/show.h"
-#include "xml/values.h"
-#include "xml/values_text.h"
-#include "xml/values_writer.h"
+#include "xml/common/command_line.h"
+#include "xml/common/show.h"
+#include "xml/compare/values.h"
+#include "xml/diagnose/rules.h"
+#include "xml/format/values_writer.h"
+#include "xml/print/findings.h"
+#include "xml/read/content.h"
+#include "xml/read/values_text.h"
 #include "zelreport/zelreport.h"
 
 namespace {
