@@ -12,8 +12,8 @@
 #include <string_view>
 
 #include "xml/check.h"
-#include "xml/command_line.h"
-#include "xml/io.h"
+#include "xml/common/command_line.h"
+#include "xml/common/io.h"
 
 namespace {
 

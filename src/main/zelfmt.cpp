@@ -11,9 +11,9 @@
 #include <string>
 #include <string_view>
 
-#include "xml/command_line.h"
+#include "xml/common/command_line.h"
 #include "xml/format.h"
-#include "xml/io.h"
+#include "xml/common/io.h"
 
 namespace {
 
