@@ -229,7 +229,7 @@ TEST(Properties, HoldForRandomRecordSetsInManyStyles) {
         EXPECT_EQ(Reports(f), expected);
         CheckResult check = InMemory(Check, f, findings);
         EXPECT_FALSE(check.trouble) << check.message;
-        EXPECT_EQ(check.errors, 0u) << findings;
+        EXPECT_EQ(check.summary.errors, 0u) << findings;
         InMemory(Format, f, again);
         EXPECT_EQ(again, f);
         MeaningReports meaning;
@@ -240,7 +240,7 @@ TEST(Properties, HoldForRandomRecordSetsInManyStyles) {
         findings.clear();
         check = InMemory(Check, d, findings);
         ASSERT_FALSE(check.trouble) << check.message;
-        if (check.errors == 0) {
+        if (check.summary.errors == 0) {
             EXPECT_EQ(Reports(d), expected) << findings;
         }
         // Broken inside its last record, the document keeps the findings of
@@ -285,7 +285,7 @@ TEST(Properties, ValuesReadDifferentlyAreFoundWhateverTheLayout) {
                     findings;
         CheckResult check = InMemory(Check, document, findings);
         EXPECT_FALSE(check.trouble) << check.message;
-        EXPECT_EQ(check.errors > 0, c.misread) << c.values << "\n" << findings;
+        EXPECT_EQ(check.summary.errors > 0, c.misread) << c.values << "\n" << findings;
     }
 }
 
@@ -330,7 +330,7 @@ TEST(Properties, LongValuesTextsAreWrittenWhole) {
     EXPECT_LT(f.find("<etiket>E</etiket>\n"), f.find("<values>"));  // the field given after the values
     CheckResult check = InMemory(Check, f, findings);
     EXPECT_FALSE(check.trouble) << check.message;
-    EXPECT_EQ(check.errors, 0u) << findings;
+    EXPECT_EQ(check.summary.errors, 0u) << findings;
 }
 
 }  // namespace

@@ -58,7 +58,7 @@ Output::Sink AppendTo(std::string& text) {
 }
 
 std::string DocumentName(std::string_view argument) {
-    return argument == "-" ? "<stdin>" : std::string(argument);
+    return std::string(argument == "-" ? kStdinName : argument);
 }
 
 }  // namespace zelreport::xml

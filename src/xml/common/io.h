@@ -51,6 +51,7 @@ Output::Sink WriteToFd(int fd);
 Output::Sink AppendTo(std::string& text);
 
 // The name a document goes by in messages: as given, "<stdin>" for "-".
+inline constexpr std::string_view kStdinName = "<stdin>";
 std::string DocumentName(std::string_view argument);
 
 }  // namespace zelreport::xml

@@ -24,7 +24,8 @@ inline constexpr std::size_t kMaxMarkupBytes = kMaxMarkupMiB << 20;
 inline constexpr std::size_t kMaxDepth = 256;
 // An integer content is kept up to this many bytes; no valid one is longer.
 inline constexpr std::size_t kMaxIntegerBytes = 64;
-// Layout problems kept per record; a record rarely has more than a few.
+// Layout problems, and elements the meaning does not take, kept per
+// record; a record rarely has more than a few.
 inline constexpr std::size_t kMaxProblems = 256;
 
 }  // namespace zelreport::xml

@@ -12,7 +12,8 @@ namespace {
 // Texts are shown up to this many bytes.
 constexpr std::size_t kShownBytes = 40;
 
-// The length of the UTF-8 sequence at `p` (before `end`), or 0.
+}  // namespace
+
 std::size_t Utf8Length(const unsigned char* p, const unsigned char* end) {
     std::size_t n = *p >= 0xF0 && *p <= 0xF4 ? 4 : *p >= 0xE0 ? 3 : *p >= 0xC2 && *p <= 0xDF ? 2 : 0;
     if (n == 0 || static_cast<std::size_t>(end - p) < n) return 0;
@@ -20,8 +21,6 @@ std::size_t Utf8Length(const unsigned char* p, const unsigned char* end) {
         if ((p[i] & 0xC0) != 0x80) return 0;
     return n;
 }
-
-}  // namespace
 
 std::string ShowText(const std::string* text, std::uint64_t size) {
     if (!text) return "nothing";
@@ -58,6 +57,14 @@ std::string ShowText(const std::string* text, std::uint64_t size) {
     shown += '"';
     if (size > kShownBytes) shown += " (" + std::to_string(size) + " bytes)";
     return shown;
+}
+
+std::string ShowTag(std::string_view name) {
+    std::string text = "<";
+    text.append(name.substr(0, kShownNameBytes));
+    if (name.size() > kShownNameBytes) text += "...";
+    text += '>';
+    return text;
 }
 
 std::string ShowNumber(std::int64_t value) {

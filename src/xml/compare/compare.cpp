@@ -4,10 +4,11 @@
 #include <bit>
 #include <cstdio>
 #include <span>
+#include <utility>
 
+#include "xml/common/show.h"
 #include "xml/compare/meaning.h"
 #include "xml/compare/values.h"
-#include "xml/diagnose/diagnose.h"
 #include "xml/read/content.h"
 
 namespace zelreport::xml {
@@ -25,19 +26,20 @@ std::uint64_t CountValues(const ValuesText& values) {
     return count;
 }
 
-void CompareText(Field field, const XmlRecord& record, const std::string* reported, bool previous_reported,
-                 FindingWriter& out) {
+Difference FieldDifference(Field field, std::string what) {
+    return {Difference::in_field, field, false, false, std::move(what), {}};
+}
+
+void CompareText(Field field, const XmlRecord& record, const std::string* reported, RecordComparison& out) {
     std::size_t i = Index(field);
     const std::optional<std::string>& meant = record.text[i];
     bool same =
         meant ? reported && record.text_size[i] == reported->size() && *meant == *reported : !reported;
     if (same) return;
-    const Source& source = record.source[i];
-    Problem blame = source.given ? source.blame : BlameUngiven(record, previous_reported);
-    std::string what = std::string(Info(field).name) + ": zelreport reads " +
-                       ShowText(reported, reported ? reported->size() : 0) + ", the XML says " +
-                       ShowText(meant ? &*meant : nullptr, record.text_size[i]);
-    out.Error(Where(blame, source.given ? source.at : record.start), what, blame.cause);
+    out.differences.push_back(
+        FieldDifference(field, std::string(Info(field).name) + ": zelreport reads " +
+                                   ShowText(reported, reported ? reported->size() : 0) + ", the XML says " +
+                                   ShowText(meant ? &*meant : nullptr, record.text_size[i])));
 }
 
 // Numbers are shown as written: nbits not negated.
@@ -45,18 +47,26 @@ std::int32_t Written(Field field, std::int32_t reported) {
     return Info(field).kind == FieldKind::negated ? ReportedNumber(field, reported) : reported;
 }
 
-bool CompareNumber(Field field, const XmlRecord& record, std::int32_t reported, FindingWriter& out) {
+// Whether zelreport reads the number as meant. An integer field given in
+// the record that holds no integer differs whatever zelreport reads.
+bool CompareNumber(Field field, const XmlRecord& record, std::int32_t reported, RecordComparison& out) {
     if (!IsReported(field)) return true;
     std::size_t i = Index(field);
-    if (ReportedNumber(field, record.number[i]) == reported) return true;
     const Source& source = record.source[i];
-    std::string what = std::string(Info(field).name);
+    std::string what(Info(field).name);
+    if (source.hazard == Cause::not_an_integer && source.record == record.index) {
+        for (const Unused& unused : record.unused)
+            if (unused.cause == Cause::not_an_integer && unused.slot == i) what += " " + unused.content;
+        out.differences.push_back(FieldDifference(
+            field, what + " is not an integer; zelreport reads " + ShowNumber(Written(field, reported))));
+        return false;
+    }
+    if (ReportedNumber(field, record.number[i]) == reported) return true;
     if (source.given && source.record != record.index)
-        what += " (given in record " + ShowNumber(source.record) + ")";
+        what += " (given in record " + ShowNumber(static_cast<std::int64_t>(source.record)) + ")";
     what += ": zelreport reads " + ShowNumber(Written(field, reported)) + ", the XML says " +
             ShowNumber(record.number[i]);
-    Problem blame = source.given ? source.blame : BlameUngiven(record, true);
-    out.Error(Where(blame, source.given ? source.at : record.start), what, blame.cause);
+    out.differences.push_back(FieldDifference(field, std::move(what)));
     return false;
 }
 
@@ -115,26 +125,28 @@ bool ReadFromTheSameBytes(const XmlRecord& record, const ValuesOrigin& origin, D
            origin.text_end == raw.text_end;
 }
 
+Difference ValuesDifference(bool kinds_differ, std::string what) {
+    return {Difference::in_values, Field::nomvar, kinds_differ, false, std::move(what), {}};
+}
+
 // Compares the values; returns whether they differ, with their count.
 bool CompareValues(const XmlRecord& record, const RecordView& reported, const ValuesOrigin& origin,
-                   bool previous_reported, std::uint64_t& count, Problem& blame, FindingWriter& out) {
+                   RecordComparison& out) {
     DataKind kind = data_kind(Datyp(record));
     bool floats = record.has_values && kind == DataKind::floats;
     bool ints = record.has_values && kind == DataKind::ints;
-    Position at = record.values_source.given ? record.values_source.at : record.start;
     if (floats != reported.has_floatdata || ints != reported.has_intdata) {
-        count = CountValues(record.values);
-        blame = BlameValues(record, true, previous_reported);
+        std::uint64_t count = out.values = CountValues(record.values);
         std::string meant = floats ? Plural(count, "float") : ints ? Plural(count, "integer") : "no values";
         if (record.has_values && !floats && !ints)
             meant = Plural(count, "value") + " of datyp " + ShowNumber(Datyp(record)) +
                     ", which are not converted";
-        out.Error(Where(blame, at),
-                  "values: zelreport keeps " + ShowArrays(reported) + ", the XML has " + meant, blame.cause);
+        out.differences.push_back(ValuesDifference(
+            true, "values: zelreport keeps " + ShowArrays(reported) + ", the XML has " + meant));
         return true;
     }
     if ((floats || ints) && ReadFromTheSameBytes(record, origin, kind)) {
-        count = floats ? reported.floatdata.size() : reported.intdata.size();
+        out.values = floats ? reported.floatdata.size() : reported.intdata.size();
         return false;
     }
     EntryComparison c;
@@ -150,82 +162,74 @@ bool CompareValues(const XmlRecord& record, const RecordView& reported, const Va
         c.count = record.has_values ? CountValues(record.values) : 0;
         reported_count = c.count;
     }
-    count = c.count;
+    out.values = c.count;
     if (!c.differs && c.count == reported_count) return false;
-    blame = BlameValues(record, false, previous_reported);
     if (c.count != reported_count)
-        out.Error(Where(blame, at),
-                  "values: zelreport reads " + Plural(reported_count, "value") + ", the XML has " +
-                      ShowNumber(static_cast<std::int64_t>(c.count)),
-                  blame.cause);
+        out.differences.push_back(
+            ValuesDifference(false, "values: zelreport reads " + Plural(reported_count, "value") +
+                                        ", the XML has " + ShowNumber(static_cast<std::int64_t>(c.count))));
     if (c.differs)
-        out.Error(Where(blame, at),
-                  "values: value " + ShowNumber(static_cast<std::int64_t>(c.first + 1)) +
-                      ": zelreport reads " + c.reported + ", the XML says " + c.meant,
-                  blame.cause);
+        out.differences.push_back(
+            ValuesDifference(false, "values: value " + ShowNumber(static_cast<std::int64_t>(c.first + 1)) +
+                                        ": zelreport reads " + c.reported + ", the XML says " + c.meant));
     return true;
-}
-
-// The record's warnings: its count of values, and the empty names
-// zelreport complains of among the reports.
-void WarnValueCount(const XmlRecord& record, std::uint64_t count, FindingWriter& out) {
-    for (const Problem& p : record.empty_names)
-        out.Warning(p.at, "zelreport prints a message among the reports here", p.cause);
-    if (!record.has_values) return;
-    auto declared = static_cast<std::int64_t>(DeclaredCount(record));
-    if (static_cast<std::int64_t>(count) == declared) return;
-    std::string what = "values: " + Plural(count, "value") + ", but ni x nj x nk is " + ShowNumber(declared);
-    if (data_kind(Datyp(record)) == DataKind::floats)
-        what += static_cast<std::int64_t>(count) < declared ? "; the statistics count the missing ones as 0"
-                                                            : "; the statistics leave out the rest";
-    out.Warning(record.values_source.at, what);
 }
 
 }  // namespace
 
-std::string RecordGroup(const XmlRecord& record) {
-    return "record " + ShowNumber(static_cast<std::int64_t>(record.index)) + " (line " +
-           ShowNumber(static_cast<std::int64_t>(record.start.line)) + ")";
-}
-
-void CompareRecord(const XmlRecord& record, const RecordView& reported, const ValuesOrigin& origin,
-                   bool previous_reported, FindingWriter& out) {
-    // The fields in the report's order; the first that shapes the
-    // statistics and differs explains them when the values agree.
-    Problem shape_blame;
+RecordComparison CompareRecord(const XmlRecord& record, const RecordView& reported,
+                               const ValuesOrigin& origin) {
+    RecordComparison out;
+    // The fields in the report's order; a field that shapes the statistics
+    // and differs explains them when the values agree.
     bool shape_same = true;
     auto number = [&](Field field, std::int32_t value) {
         bool same = CompareNumber(field, record, value, out);
         bool shapes = field == Field::ni || field == Field::nj || field == Field::nk || field == Field::datyp;
-        if (!same && shapes && shape_same) shape_blame = record.source[Index(field)].blame;
         if (shapes) shape_same = shape_same && same;
     };
-#define ZELXML_COMPARE_TEXT(name, label) \
-    CompareText(Field::name, record, reported.name, previous_reported, out);
+#define ZELXML_COMPARE_TEXT(name, label) CompareText(Field::name, record, reported.name, out);
 #define ZELXML_COMPARE_INT(name, label, rule) number(Field::name, reported.name);
     ZELREPORT_FIELDS(ZELXML_COMPARE_TEXT, ZELXML_COMPARE_INT)
 #undef ZELXML_COMPARE_TEXT
 #undef ZELXML_COMPARE_INT
-    std::uint64_t count = 0;
-    Problem values_blame;
-    bool values_differ = CompareValues(record, reported, origin, previous_reported, count, values_blame, out);
+    bool values_differ = CompareValues(record, reported, origin, out);
     if (values_differ || !shape_same) {
         ConvertedValues converted = ConvertValues(record, StatisticsEntries(record));
         std::string reported_stats = ShowStatistics(reported);
         std::string meant_stats = ShowStatistics(MeaningView(record, converted));
-        if (reported_stats != meant_stats) {
-            Problem blame = values_differ ? values_blame : shape_blame;
-            out.Error(Where(blame, record.values_source.given ? record.values_source.at : record.start),
-                      "statistics: zelreport prints " + reported_stats + ", the XML gives " + meant_stats,
-                      blame.cause);
-        }
+        if (reported_stats != meant_stats)
+            out.differences.push_back(
+                {Difference::in_statistics,
+                 Field::nomvar,
+                 false,
+                 values_differ,
+                 "statistics: zelreport prints " + reported_stats + ", the XML gives " + meant_stats,
+                 {}});
     }
-    WarnValueCount(record, count, out);
+    // A text kept in part is no text the report can be judged by.
+    bool whole = true;
+    for (std::size_t i = 0; i < kFieldCount; ++i)
+        whole = whole && (!record.text[i] || record.text[i]->size() == record.text_size[i]);
+    if (!out.differences.empty() && whole) {
+        std::string report;
+        append_report(reported, report);
+        out.same_report = report == MeaningReport(record);
+    }
+    return out;
 }
 
-void ReportMissing(const XmlRecord& record, Problem blame, FindingWriter& out) {
-    out.Error(Where(blame, record.end), "zelreport reports no record for it", blame.cause);
-    WarnValueCount(record, record.has_values ? CountValues(record.values) : 0, out);
+RecordComparison CompareUnreported(const XmlRecord& record) {
+    RecordComparison out;
+    out.values = record.has_values ? CountValues(record.values) : 0;
+    out.differences.push_back(
+        {Difference::unreported, Field::nomvar, false, false, "zelreport reports no record for it", {}});
+    for (const Unused& unused : record.unused)
+        if (unused.cause == Cause::not_an_integer)
+            out.differences.push_back(
+                FieldDifference(static_cast<Field>(unused.slot),
+                                Cat(unused.name, " ", unused.content, " is not an integer")));
+    return out;
 }
 
 }  // namespace zelreport::xml

@@ -31,7 +31,7 @@ void Feeder::CountLines(const char* bytes, std::size_t n, std::uint64_t at) {
         line_start_ = at + static_cast<std::uint64_t>(static_cast<const char*>(last) - bytes) + 1;
 }
 
-bool Feeder::Next(std::vector<std::unique_ptr<XmlRecord>>& records) {
+bool Feeder::Next(std::vector<std::unique_ptr<XmlRecord>>& records, std::vector<Unused>& loose) {
     if (ended_) return false;
     std::optional<ParsedBlock> next = parse_.Next();
     if (!next) {
@@ -54,6 +54,8 @@ bool Feeder::Next(std::vector<std::unique_ptr<XmlRecord>>& records) {
     }
     for (std::unique_ptr<XmlRecord>& record : chunk_.records) records.push_back(std::move(record));
     chunk_.records.clear();
+    for (Unused& unused : chunk_.loose) loose.push_back(std::move(unused));
+    chunk_.loose.clear();
     if (chunk_.root_end) root_end_ = chunk_.root_end;
     finder_.Find(chunk_.bytes.get(), chunk_.size, chunk_.offset, cuts_);
     return true;

@@ -42,9 +42,9 @@ public:
     // Copies the next piece into `buffer`: its size, 0 once the chunk is
     // handed whole.
     std::size_t Hand(char* buffer, std::size_t capacity);
-    // Takes the next chunk, its records appended to `records`; false at the
-    // end of the input.
-    bool Next(std::vector<std::unique_ptr<XmlRecord>>& records);
+    // Takes the next block, its records appended to `records` and the
+    // elements between records to `loose`; false at the end of the input.
+    bool Next(std::vector<std::unique_ptr<XmlRecord>>& records, std::vector<Unused>& loose);
 
     const Piece& piece() const { return piece_; }
     // The offset up to which zelreport has been handed the input.

@@ -1,67 +1,61 @@
 // SPDX-License-Identifier: MIT
-// zelcheck's printer: findings one line each, in the compiler form
-//   FILE:LINE:COL: error: record N (line L): WHAT; cause: CAUSE; fix: FIX
-// in line order within a record; for each cause the records of the first
-// kShownRecordsPerCause in full, the others counted in a closing note.
+// zelcheck's printer: the findings of a file, in line order within each
+// record, handed to the form; in text, for each cause the records of the
+// first kShownRecordsPerCause in full and the others counted in a closing
+// note; the file summed up at the end.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
-#include "xml/common/io.h"
-#include "xml/common/show.h"
-#include "xml/read/record.h"
+#include "xml/print/form.h"
+#include "xml/read/document_reader.h"
 
 namespace zelreport::xml {
 
 inline constexpr std::uint64_t kShownRecordsPerCause = 10;
 
+struct PrintOptions {
+    bool cap = true;     // count records past kShownRecordsPerCause per cause
+    bool quiet = false;  // the summary only
+};
+
 class FindingWriter {
 public:
-    // `all`: print every finding, none counted only.
-    FindingWriter(std::string file, Output& out, bool all = false)
-        : file_(std::move(file)), out_(out), all_(all) {}
+    FindingWriter(std::string file, Form& form, PrintOptions options)
+        : file_(std::move(file)), form_(form), options_(options) {}
 
-    // The findings that follow belong to `group` ("record 3 (line 40)", or
-    // empty between records); `record`: the group is one of the XML's.
-    void Begin(std::string group, bool record);
-    void Error(Position at, std::string_view what, Cause cause);
-    void Warning(Position at, std::string_view what, Cause cause = Cause::none);
+    // The findings that follow belong to `group`.
+    void Begin(Group group);
+    void Add(Finding finding);
     // Errors known only by their number, counted with the generic cause.
     void Suppressed(std::uint64_t count);
     void End();
-    // The notes of what was counted only, and with `summary` the line
-    // "FILE: N records: R read as the XML means, M misread".
-    void Finish(bool summary);
+    // The notes of what was counted only, and the summary; `trouble`: why
+    // the file could not be checked to its end.
+    void Finish(const std::optional<Trouble>& trouble);
 
-    std::uint64_t errors() const { return errors_; }
+    std::uint64_t errors() const { return summary_.errors; }
+    std::uint64_t warnings() const { return summary_.warnings; }
+    const FileSummary& summary() const { return summary_; }
 
 private:
-    struct Finding {
-        Position at;
-        bool error;
-        Cause cause;  // none for a warning
-        std::string what;
-    };
     struct Tally {
-        std::uint64_t shown = 0, hidden = 0;  // records
+        std::uint64_t shown = 0;                             // groups
+        std::uint64_t hidden_records = 0, hidden_loose = 0;  // groups counted only
     };
 
-    Tally& TallyOf(Cause cause) { return tallies_[static_cast<std::size_t>(cause)]; }
-    void Line(const Finding& finding);
     void DocumentEncoding();
 
     std::string file_;
-    Output& out_;
-    const bool all_;
-    std::string group_;
-    bool record_ = false;
+    Form& form_;
+    const PrintOptions options_;
+    Group group_;
     std::vector<Finding> findings_;  // the group's
     std::vector<Tally> tallies_ = std::vector<Tally>(kCauseCount);
-    std::uint64_t errors_ = 0, records_ = 0, misread_ = 0;
-    bool anything_ = false;
+    FileSummary summary_;
     bool encoding_told_ = false;
 };
 

@@ -30,12 +30,11 @@ Cause TextHazard(Field field, std::string_view text, std::uint64_t size) {
     constexpr std::string_view kNomvarWithGt = ">>";  // what zelreport makes of any nomvar with ">"
     if (size > kTextLimit) return Cause::long_text;
     // "<" and "&" need an entity in XML, which zelreport reads as written,
-    // and so does a carriage return where zelreport would store it.
-    if (text.find_first_of("<&") != std::string_view::npos || text.starts_with('\r'))
-        return Cause::reference_in_text;
+    // and so does a carriage return: XML reads a written one as a line feed.
+    if (text.find_first_of("<&\r") != std::string_view::npos) return Cause::reference_in_text;
     // The byte after the opening tag is stored whatever it is; a later line
     // break ends the text.
-    if (text.find_first_of("\n\r", 1) != std::string_view::npos) return Cause::line_break_in_text;
+    if (text.find('\n', 1) != std::string_view::npos) return Cause::line_break_in_text;
     if (text.empty() || text == kFourSpaces) return Cause::empty_text;
     // A ">" after the first byte ends the text.
     bool nomvar = field == Field::nomvar;

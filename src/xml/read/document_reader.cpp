@@ -7,13 +7,13 @@
 #include <algorithm>
 #include <cassert>
 #include <climits>
+#include <cstring>
 #include <new>
 #include <string_view>
 #include <vector>
 
 #include "xml/common/limits.h"
 #include "xml/common/show.h"
-#include "xml/diagnose/diagnose.h"
 #include "xml/read/content.h"
 #include "xml/read/layout.h"
 #include "xml/read/roles.h"
@@ -31,9 +31,6 @@ std::string_view NameOf(const char* name) {
     return name;
 }
 
-// An element's name in a message: at most this many bytes of it.
-constexpr std::size_t kShownNameBytes = 32;
-
 bool IsUtf8Name(const char* encoding) {
     return strcasecmp(encoding, "UTF-8") == 0 || strcasecmp(encoding, "US-ASCII") == 0;
 }
@@ -44,14 +41,6 @@ std::string WellFormednessMessage(XML_Error code) {
     std::string_view text = XML_ErrorString(code);
     if (text.starts_with(kPrefix)) return std::string(text);
     return std::string(kPrefix) + " (" + std::string(text) + ")";
-}
-
-std::string TagText(std::string_view name) {
-    std::string text = "<";
-    text.append(name.substr(0, kShownNameBytes));
-    if (name.size() > kShownNameBytes) text += "...";
-    text += '>';
-    return text;
 }
 
 }  // namespace
@@ -116,6 +105,9 @@ private:
     struct Open {
         Role role;
         Field field;
+        // The role of the nearest element around that means something, this
+        // one included: an element that means nothing only wraps.
+        Role context;
         std::uint32_t first_problem;
         Position at;
     };
@@ -128,12 +120,48 @@ private:
     static void Text(void* data, const XML_Char* text, int size) {
         Self(data).OnText(text, static_cast<std::size_t>(size));
     }
-    static void Comment(void* data, const XML_Char*) { Self(data).OnMarkup(false); }
-    static void Instruction(void* data, const XML_Char*, const XML_Char*) { Self(data).OnMarkup(false); }
-    static void Cdata(void* data) { Self(data).OnMarkup(true); }
+    static void Comment(void* data, const XML_Char* text) {
+        Self(data).OnMarkup(Markup::comment, HoldsRecordEnd(text));
+    }
+    static void Instruction(void* data, const XML_Char*, const XML_Char* text) {
+        Self(data).OnMarkup(Markup::instruction, HoldsRecordEnd(text));
+    }
+    static void Cdata(void* data) { Self(data).OnMarkup(Markup::cdata, false); }
     static void Doctype(void* data, const XML_Char*, const XML_Char*, const XML_Char*, int) {
         Impl& self = Self(data);
-        self.Fail("document type declarations are not supported", self.Here());
+        self.Fail("document type declarations are not supported", self.DeclarationStart());
+    }
+
+    // Markup whose text zelreport reads as the closing name of a record.
+    static bool HoldsRecordEnd(const XML_Char* text) { return text && std::strstr(text, "/zelrecord"); }
+
+    // Where the declaration being read begins: expat calls its handler
+    // once the name is read. Found in the input expat still holds; where it
+    // holds too little, the current place.
+    Position DeclarationStart() const {
+        constexpr std::string_view kOpen = "<!DOCTYPE";
+        Position here = Here();
+        int offset = 0, size = 0;
+        const char* context = XML_GetInputContext(parser_, &offset, &size);
+        if (!context) return here;
+        std::string_view before(context, static_cast<std::size_t>(std::min(offset + 1, size)));
+        std::size_t start = before.rfind(kOpen);
+        if (start == std::string_view::npos) return here;
+        std::string_view between = before.substr(start);
+        auto lines = static_cast<std::uint64_t>(std::count(between.begin(), between.end(), '\n'));
+        std::size_t line_start = before.rfind('\n', start);
+        std::uint64_t column = 1;
+        if (line_start == std::string_view::npos && lines == 0)
+            column = here.column - CountCharacters(between) + 1;
+        else if (line_start != std::string_view::npos)
+            column = CountCharacters(before.substr(line_start + 1, start - line_start - 1)) + 1;
+        return {here.offset - between.size() + 1, here.line - lines, column};
+    }
+
+    // Characters as expat counts them for columns: UTF-8 lead bytes.
+    static std::uint64_t CountCharacters(std::string_view text) {
+        return static_cast<std::uint64_t>(
+            std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xC0) != 0x80; }));
     }
     static void Declaration(void* data, const XML_Char*, const XML_Char* encoding, int) {
         if (encoding && !IsUtf8Name(encoding)) Self(data).NoteEncoding();
@@ -188,18 +216,22 @@ private:
         if (stack_.size() >= kMaxDepth)
             return Fail("elements nested more than " + std::to_string(kMaxDepth) + " deep", Here());
         ElementName element = Classify(name);
-        Role role;
+        Role role, context;
         if (stack_.empty()) {
             if (element.name != Name::root)
-                return Fail("the root element is " + TagText(name) + ", not <orv-standard-file>", Here());
-            role = Role::root;
+                return Fail("the root element is " + ShowTag(name) + ", not <orv-standard-file>", Here());
+            role = context = Role::root;
         } else {
-            role = RoleOf(element, stack_.back().role);
+            // Inside a content, every element is out of place.
+            Role around = stack_.back().context;
+            role = ContentOf(stack_.back().role) != Content::none ? Role::ignored : RoleOf(element, around);
+            context = role == Role::ignored ? around : role;
         }
         if (role == Role::record) BeginRecord();
-        auto problems = static_cast<std::uint32_t>(record_ ? record_->problems.size() : 0);
-        Open open{role, element.field, problems, {}};
-        if (role != Role::root && role != Role::data && role != Role::ignored) open.at = Here();
+        auto problems = static_cast<std::uint32_t>(record_open_ ? record_->problems.size() : 0);
+        Open open{role, element.field, context, problems, {}};
+        if (role != Role::root && role != Role::data) open.at = Here();
+        if (role == Role::ignored) NoteUnused(element, name, open.at);
         if (tracking()) {
             Tag tag;
             tag.name = element.name;
@@ -213,6 +245,8 @@ private:
             content_.clear();
             content_size_ = 0;
             leading_space_ = too_long_ = false;
+            plain_digits_ = true;
+            plain_value_ = 0;
         }
         if (role == Role::values) {
             record_->values.clear();
@@ -223,6 +257,28 @@ private:
             record_->values_raw = {tag_end, tag_end + 1, options_.track_layout};
         }
         stack_.push_back(open);
+    }
+
+    // An element the meaning does not take: unknown, or known but out of
+    // place. Noted with the record it stands in, or handed on between
+    // records.
+    void NoteUnused(ElementName element, std::string_view name, const Position& at) {
+        Unused unused;
+        unused.cause = element.name == Name::other ? Cause::unknown_element : Cause::misplaced_element;
+        unused.at = at;
+        unused.name = name.substr(0, kShownNameBytes + 1);  // cut, and shown cut, in messages
+        unused.slot = element.name == Name::field    ? static_cast<std::uint8_t>(element.field)
+                      : element.name == Name::values ? kValuesSlot
+                                                     : kNoSlot;
+        NoteUnused(std::move(unused));
+    }
+    void NoteUnused(Unused unused) {
+        if (record_open_) {
+            if (record_->unused.size() < kMaxProblems) record_->unused.push_back(std::move(unused));
+            return;
+        }
+        unused.outside = true;
+        sink_.OnLoose(unused);
     }
 
     void OnEnd(std::string_view name) {
@@ -288,8 +344,8 @@ private:
         raw.exact = raw.exact && XML_GetCurrentByteCount(parser_) > 0 && Offset() == raw.text_end;
     }
 
-    void OnMarkup(bool cdata) {
-        if (!failed_ && tracking()) tracker_.OnMarkup(cdata, CurrentContent());
+    void OnMarkup(Markup markup, bool holds_record_end) {
+        if (!failed_ && tracking()) tracker_.OnMarkup(markup, holds_record_end, CurrentContent());
     }
 
     // A text is kept up to zelreport's limit, and measured whole.
@@ -298,60 +354,98 @@ private:
         content_.append(text, std::min(size, room));
         content_size_ += size;
         if (content_size_ > kTextLimit && options_.refuse_long_texts) {
-            Fail(std::string(Info(stack_.back().field).name) + ": zelreport cannot read this text" +
-                     CauseAndFix(Cause::long_text),
-                 Here());
+            const Open& open = stack_.back();
+            Fail(Explained(std::string(Info(open.field).name) + ": zelreport cannot read this text",
+                           Cause::long_text),
+                 open.at);
             trouble_.unwritable = true;
         }
     }
 
     // An integer is kept without its leading white space, up to a length
-    // no valid one reaches; only white space may follow beyond it.
+    // no valid one reaches; only white space may follow beyond it. The
+    // digits right after the opening tag are what zelreport reads of it
+    // written plainly, wrapping at 32 bits.
     void AppendInteger(const char* text, std::size_t size) {
         for (std::size_t i = 0; i < size; ++i) {
-            if (content_.empty() && IsXmlSpace(text[i])) {
+            char c = text[i];
+            if (plain_digits_ && c >= '0' && c <= '9')
+                plain_value_ = plain_value_ * 10 + static_cast<std::uint32_t>(c - '0');
+            else
+                plain_digits_ = false;
+            if (content_.empty() && IsXmlSpace(c)) {
                 leading_space_ = true;
                 continue;
             }
             if (content_.size() < kMaxIntegerBytes)
-                content_ += text[i];
-            else if (!IsXmlSpace(text[i]))
+                content_ += c;
+            else if (!IsXmlSpace(c))
                 too_long_ = true;
         }
     }
 
-    // A field given here, with what in its layout zelreport may misread.
+    // A field given here, with the facts of its layout (zelcheck only).
     Source Given(const Open& open, Cause hazard) const {
-        Source source{true, record_->index, open.at, {}};
+        Source source{true, record_->index, open.at, hazard, {}, {}};
         if (!options_.track_layout) return source;
-        std::span<const Problem> problems = record_->problems;
-        source.blame = BlameElement(
-            {open.at, problems.first(open.first_problem), problems.subspan(open.first_problem), hazard},
-            document_);
+        const std::vector<Problem>& problems = record_->problems;
+        if (open.first_problem < problems.size()) source.inside = problems[open.first_problem];
+        for (std::size_t i = open.first_problem; i-- > 0;) {
+            if (LosesLines(problems[i].cause) || problems[i].cause == Cause::long_name) {
+                source.before = problems[i];
+                break;
+            }
+        }
         return source;
     }
 
+    // A text that is empty or exactly four spaces is not stored, as
+    // zelreport stores none: the field keeps what it had.
     void EndText(const Open& open) {
         auto i = static_cast<std::size_t>(open.field);
         Cause hazard = TextHazard(open.field, content_, content_size_);
+        if (hazard == Cause::empty_text) {
+            Unused empty{Cause::empty_text,
+                         open.at,
+                         std::string(Info(open.field).name),
+                         static_cast<std::uint8_t>(i),
+                         false,
+                         content_};
+            NoteUnused(std::move(empty));
+            return;
+        }
         record_->text[i] = content_;
         record_->text_size[i] = content_size_;
         record_->source[i] = Given(open, hazard);
         if (content_.capacity() > kBlockSize) std::string().swap(content_);
     }
 
+    // An integer that is none means what zelreport reads of it written
+    // plainly; zelfmt cannot write it, zelcheck says so and goes on.
     void EndInteger(const Open& open) {
+        auto i = static_cast<std::size_t>(open.field);
         std::optional<std::int32_t> value;
         if (!too_long_) value = ParseInteger(content_);
-        if (!value)
-            return Fail(TagText(Info(open.field).name) +
-                            " is not an integer from -2147483648 to 4294967295: " +
-                            ShowText(&content_, content_.size()),
-                        open.at);
-        auto i = static_cast<std::size_t>(open.field);
+        Cause hazard = Cause::none;
+        if (!value) {
+            std::string shown = ShowText(&content_, content_.size());
+            if (!options_.track_layout) {
+                Fail(Explained(std::string(Info(open.field).name) + " " + shown + " is not an integer",
+                               Cause::not_an_integer),
+                     open.at);
+                trouble_.unwritable = true;
+                return;
+            }
+            Unused none{Cause::not_an_integer,        open.at, std::string(Info(open.field).name),
+                        static_cast<std::uint8_t>(i), false,   shown};
+            NoteUnused(std::move(none));
+            value = static_cast<std::int32_t>(leading_space_ ? 0 : plain_value_);
+            hazard = Cause::not_an_integer;
+        } else if (leading_space_ || content_[0] == '-' || content_[0] == '+') {
+            hazard = Cause::integer_layout;
+        }
         numbers_[i] = *value;
-        bool sign = content_[0] == '-' || content_[0] == '+';
-        number_sources_[i] = Given(open, leading_space_ || sign ? Cause::integer_layout : Cause::none);
+        number_sources_[i] = Given(open, hazard);
         if (open.field == Field::datyp && record_->has_values) record_->datyp_after_values = true;
     }
 
@@ -373,8 +467,8 @@ private:
             record_->source[i] = number_sources_[i];
         }
         if (options_.track_layout) {
-            record_->end_blame =
-                BlameRecordEnd(record_->problems, tracker_.RecordCloseIsRead(), record_->end, document_);
+            record_->close_read = tracker_.RecordCloseIsRead();
+            record_->document = document_;
             tracker_.SetRecord(nullptr);
         }
         sink_.OnRecord(record_);
@@ -394,9 +488,10 @@ private:
         record_->values.clear();
         record_->values_source = Source{};
         record_->values_raw = RawText{};
-        record_->end_blame = Problem{};
+        record_->close_read = true;
         record_->problems.clear();
         record_->empty_names.clear();
+        record_->unused.clear();
     }
 
     RecordSink& sink_;
@@ -415,6 +510,9 @@ private:
     std::uint64_t content_size_ = 0;
     bool leading_space_ = false;
     bool too_long_ = false;
+    // An integer's digits right after its opening tag, and their value.
+    bool plain_digits_ = true;
+    std::uint32_t plain_value_ = 0;
     bool failed_ = false;
     DocumentFacts document_;
     Trouble trouble_;

@@ -41,6 +41,8 @@ public:
     virtual std::unique_ptr<XmlRecord> NewRecord() { return std::make_unique<XmlRecord>(); }
     // The root's closing tag.
     virtual void OnRootEnd(const Position&) {}
+    // An element the meaning does not take, between records.
+    virtual void OnLoose(Unused&) {}
 
 protected:
     ~RecordSink() = default;

@@ -30,11 +30,11 @@ void LayoutTracker::SetRecord(XmlRecord* record) {
     for (Seen& seen : last_) seen = Seen{};
 }
 
-void LayoutTracker::Note(Cause cause) {
+void LayoutTracker::Note(Cause cause, const Position& at) {
     if (!record_) return;
     // An empty name changes nothing zelreport reads: a warning, never a blame.
     std::vector<Problem>& notes = cause == Cause::empty_name ? record_->empty_names : record_->problems;
-    if (notes.size() < kMaxProblems) notes.push_back({cause, locator_.Here()});
+    if (notes.size() < kMaxProblems) notes.push_back({cause, at});
 }
 
 void LayoutTracker::NoteOnce(Cause cause) {
@@ -51,6 +51,8 @@ void LayoutTracker::NewLine(bool crlf) {
     bool empty = fresh_ && !lead_space_;
     if (empty) next_line_ = false;
     empty_name_ = after_integer_ && empty && !crlf;
+    // The line break of the empty line is being read: it stands there.
+    if (empty_name_) empty_line_ = locator_.Here();
     after_integer_ = integer_line_;
     ++line_;
     fresh_ = true;
@@ -78,7 +80,7 @@ void LayoutTracker::Remember(const Tag& tag, bool line_start) {
 
 void LayoutTracker::OnTag(const Tag& tag) {
     bool line_start = fresh_ && !lead_space_;
-    if (std::exchange(empty_name_, false) && fresh_ && !lead_blank_) Note(Cause::empty_name);
+    if (std::exchange(empty_name_, false) && fresh_ && !lead_blank_) Note(Cause::empty_name, empty_line_);
     if (IsRead(tag)) {
         // Markup in a tag makes zelreport miss the name; that matters only
         // for the names it needs.
@@ -154,21 +156,25 @@ void LayoutTracker::OnText(const char* data, std::size_t size, std::size_t raw_s
     }
 }
 
-void LayoutTracker::OnMarkup(bool cdata, Content content) {
-    Cause cause = cdata ? Cause::escaped_content : Cause::markup_in_name;
+void LayoutTracker::OnMarkup(Markup markup, bool holds_record_end, Content content) {
+    Cause cause = markup == Markup::cdata ? Cause::escaped_content : Cause::markup_in_name;
     if (content != Content::none) {
-        // Inside a content zelreport stops at its "<".
-        NoteOnce(cause);
+        // Inside a content zelreport stops at its "<", then reads names.
+        if (holds_record_end)
+            Note(cause);
+        else
+            NoteOnce(cause);
         fresh_ = false;
         return;
     }
-    // Read as a name that is no keyword: harmless unless it hides a tag.
+    // Read as names that are no keyword: harmless unless it hides a tag or
+    // holds a record's end.
     if (fresh_) {
         fresh_ = false;
         skipped_ = next_line_ && lead_space_;
     }
     if (!skipped_ && !cut_) {
-        if (cdata) Note(cause);
+        if (markup == Markup::cdata || holds_record_end) Note(cause);
         next_line_ = false;
     }
 }

@@ -14,6 +14,9 @@ namespace zelreport::xml {
 // The content an event belongs to.
 enum class Content : std::uint8_t { none, text, integer, values };
 
+// Markup that is no element.
+enum class Markup : std::uint8_t { comment, instruction, cdata };
+
 struct Tag {
     enum Kind : std::uint8_t { start, end, empty_end } kind = start;
     Name name = Name::other;
@@ -42,8 +45,10 @@ public:
     void OnTag(const Tag& tag);
     // Character data: `size` decoded bytes that stood as `raw_size` bytes.
     void OnText(const char* data, std::size_t size, std::size_t raw_size, Content content);
-    // A comment or processing instruction, or the start of a CDATA section.
-    void OnMarkup(bool cdata, Content content);
+    // A comment or processing instruction, or the start of a CDATA section;
+    // `holds_record_end`: its text holds "/zelrecord", which zelreport
+    // reads as a record's end where it reads the markup as names.
+    void OnMarkup(Markup markup, bool holds_record_end, Content content);
     // Whether the tags just read close a record so that zelreport sees it.
     bool RecordCloseIsRead() const;
     // A problem of the whole document, noted in every record from now on.
@@ -58,7 +63,8 @@ private:
         bool plain = false;
     };
 
-    void Note(Cause cause);
+    void Note(Cause cause) { Note(cause, locator_.Here()); }
+    void Note(Cause cause, const Position& at);
     void NoteOnce(Cause cause);  // once per content
     void NewLine(bool crlf);
     // True when zelreport reads this tag; notes why not otherwise.
@@ -81,6 +87,7 @@ private:
     // after one, so a "<" at the next line's start follows an empty name.
     bool after_integer_ = false;
     bool empty_name_ = false;
+    Position empty_line_;  // where that empty line stands
     // What zelreport read last moves it to the next line first.
     bool next_line_ = false;
     // The content being read.

@@ -45,6 +45,8 @@ public:
     }
     std::unique_ptr<XmlRecord> NewRecord() override { return records_.Take(); }
     void OnRootEnd(const Position& at) override { parsed_.root_end = at.offset; }
+    // As many as a block holds: a few bytes each at the least.
+    void OnLoose(Unused& unused) override { parsed_.loose.push_back(std::move(unused)); }
 
 private:
     void Parse() {

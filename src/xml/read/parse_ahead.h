@@ -33,6 +33,8 @@ struct ParsedBlock {
     // by its opening tag's ">" (0: none), when handed on early.
     std::vector<std::string> values_blocks;
     std::uint64_t values_tag_end = 0;
+    // The elements between records that the meaning does not take.
+    std::vector<Unused> loose;
     std::optional<std::uint64_t> root_end;  // offset of </orv-standard-file>
     bool last = false;
     std::optional<Trouble> trouble;

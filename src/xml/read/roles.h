@@ -46,9 +46,11 @@ constexpr Name NameOf(Role role) {
     return Name::other;
 }
 
-// The role of an element named `name` under an element of role `parent`:
-// records in the root, fields and values in a record or its zeldata,
-// which only wraps them. Anything else carries no meaning.
+// The role of an element named `name` under an element of role `parent`,
+// the nearest around it that means something (an element that means
+// nothing only wraps what it holds): records in the root, fields and
+// values in a record or its zeldata, which only wraps them. Anything else
+// carries no meaning.
 constexpr Role RoleOf(ElementName name, Role parent) {
     if (parent == Role::root) return name.name == Name::record ? Role::record : Role::ignored;
     if (parent != Role::record && parent != Role::data) return Role::ignored;
