@@ -56,9 +56,19 @@ Problem BlameUngiven(const XmlRecord& record, std::uint8_t slot, const RecordCon
     return {};
 }
 
+// What explains a difference in an element given in the record: its own
+// layout, else markup after it that zelreport reads as the record's end.
+Problem BlameGiven(const XmlRecord& record, const Source& source) {
+    Problem blame = BlameElement(source, record.document);
+    if (blame.cause == Cause::none && source.record == record.index &&
+        record.early_end.at.offset > source.at.offset)
+        return record.early_end;
+    return blame;
+}
+
 Problem BlameField(const XmlRecord& record, Field field, const RecordContext& context) {
     const Source& source = record.source[Index(field)];
-    if (source.given) return BlameElement(source, record.document);
+    if (source.given) return BlameGiven(record, source);
     return BlameUngiven(record, static_cast<std::uint8_t>(field), context);
 }
 
@@ -72,7 +82,7 @@ Problem BlameValues(const XmlRecord& record, bool kinds_differ, const RecordCont
         if (blame.cause != Cause::none) return blame;
     }
     if (record.has_values) {
-        Problem blame = BlameElement(record.values_source, record.document);
+        Problem blame = BlameGiven(record, record.values_source);
         if (blame.cause != Cause::none) return blame;
         if (record.values.Contains('>')) return {Cause::gt_in_values, record.values_source.at};
         return {};

@@ -489,6 +489,7 @@ private:
         record_->values_source = Source{};
         record_->values_raw = RawText{};
         record_->close_read = true;
+        record_->early_end = Problem{};
         record_->problems.clear();
         record_->empty_names.clear();
         record_->unused.clear();

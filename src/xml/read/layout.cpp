@@ -37,6 +37,12 @@ void LayoutTracker::Note(Cause cause, const Position& at) {
     if (notes.size() < kMaxProblems) notes.push_back({cause, at});
 }
 
+void LayoutTracker::NoteEarlyEnd(Cause cause) {
+    Note(cause);
+    if (record_ && record_->early_end.cause == Cause::none && !record_->problems.empty())
+        record_->early_end = record_->problems.back();
+}
+
 void LayoutTracker::NoteOnce(Cause cause) {
     if (content_noted_) return;
     content_noted_ = true;
@@ -161,7 +167,7 @@ void LayoutTracker::OnMarkup(Markup markup, bool holds_record_end, Content conte
     if (content != Content::none) {
         // Inside a content zelreport stops at its "<", then reads names.
         if (holds_record_end)
-            Note(cause);
+            NoteEarlyEnd(cause);
         else
             NoteOnce(cause);
         fresh_ = false;
@@ -174,7 +180,10 @@ void LayoutTracker::OnMarkup(Markup markup, bool holds_record_end, Content conte
         skipped_ = next_line_ && lead_space_;
     }
     if (!skipped_ && !cut_) {
-        if (markup == Markup::cdata || holds_record_end) Note(cause);
+        if (holds_record_end)
+            NoteEarlyEnd(cause);
+        else if (markup == Markup::cdata)
+            Note(cause);
         next_line_ = false;
     }
 }

@@ -66,6 +66,7 @@ private:
     void Note(Cause cause) { Note(cause, locator_.Here()); }
     void Note(Cause cause, const Position& at);
     void NoteOnce(Cause cause);  // once per content
+    void NoteEarlyEnd(Cause cause);
     void NewLine(bool crlf);
     // True when zelreport reads this tag; notes why not otherwise.
     bool IsRead(const Tag& tag);

@@ -93,6 +93,9 @@ struct XmlRecord {
     // Whether the closing tags stand so that zelreport sees the record's
     // end (zelcheck only).
     bool close_read = true;
+    // The first markup in the record that zelreport reads as its end, as a
+    // comment holding "</zelrecord>": what follows goes to another report.
+    Problem early_end;
     DocumentFacts document;
     // Layout problems in document order, the places where zelreport reads
     // an empty name and says so (zelcheck only), and the elements the
