@@ -136,7 +136,7 @@ int Diff(const std::string& name, int before, int after) {
 // A descriptor of the document's bytes as read, for --check and --diff.
 int OriginalBytes(const std::string& argument, int tee) {
     if (tee >= 0) return tee;
-    return open(argument.c_str(), O_RDONLY | O_CLOEXEC);
+    return open(argument.c_str(), O_RDONLY);  // handed on to diff
 }
 
 // Where the rewrite of `argument` goes.

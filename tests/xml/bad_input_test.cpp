@@ -109,6 +109,8 @@ TEST(Companions, LongTextIsNamedNotHeld) {
         EXPECT_EQ(std::atoi(run.out.c_str()), program == std::string(ZELCHECK_BIN) ? 1 : 2) << program;
         EXPECT_LT(std::atol(run.out.c_str() + second), 48 * 1024 * kMemoryBoundScale) << program;
         EXPECT_NE(run.out.find(cause), std::string::npos) << program;
+        // Both point at the element, not at the place of the cut.
+        EXPECT_NE(run.out.find("in:3:1: error: "), std::string::npos) << program << run.out.substr(0, 300);
     }
 }
 
