@@ -187,6 +187,18 @@ TEST(CommandLine, OptionsStandardInputAndSeveralFiles) {
         EXPECT_EQ(ran.err, err) << command;
         EXPECT_EQ(ran.status, 2) << command;
     }
+    // Colour, quiet, --werror and the forms' names.
+    const std::pair<std::string, std::string> printed[] = {
+        {ZELCHECK_BIN " --color=always gt_in_a_text_ends_it.xml | head -c 60",
+         "\033[1mgt_in_a_text_ends_it.xml:5:1:\033[0m \033[1;31merror:\033[0m reco"},
+        {"NO_COLOR=1 " ZELCHECK_BIN " -q gt_in_a_text_ends_it.xml",
+         "gt_in_a_text_ends_it.xml: 1 record: 0 read as the XML means, 1 misread\n"},
+        {ZELCHECK_BIN " fewer_values_than_ni_nj_nk_warns.xml >/dev/null; echo $?", "0\n"},
+        {ZELCHECK_BIN " --werror fewer_values_than_ni_nj_nk_warns.xml >/dev/null; echo $?", "1\n"},
+        {"(" ZELCHECK_BIN " --format=xml 2>&1; echo $?)",
+         "zelcheck: --format takes text, json or sarif, not 'xml' (see zelcheck --help)\n2\n"},
+    };
+    for (const auto& [command, out] : printed) EXPECT_EQ(Shell(check, command).out, out) << command;
     // Standard input goes by "<stdin>"; every file is checked, and trouble
     // with one of them makes the status 2.
     Ran stdin_run = Shell(check, ZELCHECK_BIN " - < gt_in_a_text_ends_it.xml");
