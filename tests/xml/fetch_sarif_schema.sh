@@ -11,8 +11,12 @@ name=sarif-2.1.0-rtm.5.json
 command -v npm >/dev/null || { echo "npm not found: the SARIF schema is not fetched"; exit 0; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-(cd "$work" && npm pack --silent @microsoft/jest-sarif@1.0.0-beta.0 >/dev/null)
-tar -xzf "$work"/*.tgz -C "$work" "package/lib/schemas/$name"
+# A registry that does not answer leaves the SARIF test to skip, not CI to fail.
+if ! (cd "$work" && npm pack --silent @microsoft/jest-sarif@1.0.0-beta.0 >/dev/null) ||
+    ! tar -xzf "$work"/*.tgz -C "$work" "package/lib/schemas/$name"; then
+    echo "the SARIF schema could not be fetched: the SARIF test will be skipped"
+    exit 0
+fi
 mkdir -p "$dest"
 mv "$work/package/lib/schemas/$name" "$dest/$name"
 echo "SARIF schema in $dest/$name"
