@@ -3,9 +3,8 @@
 // of varying size, must not crash either. When D has a meaning and zelfmt
 // writes it as F, zelreport reads F as D's meaning, zelcheck finds no error
 // in F, zelfmt gives F back unchanged and F has D's meaning; when zelcheck
-// finds no error in D, zelreport reads D as its meaning and zelfmt writes it. The meaning here
-// is as zelfmt writes it: an empty text, which zelreport does not store,
-// as absent.
+// finds no error in D, zelreport reads D as its meaning and zelfmt writes
+// it.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -17,10 +16,10 @@
 #include <string_view>
 
 #include "xml/check.h"
-#include "xml/content.h"
-#include "xml/document_reader.h"
+#include "xml/compare/meaning.h"
 #include "xml/format.h"
-#include "xml/meaning.h"
+#include "xml/read/content.h"
+#include "xml/read/document_reader.h"
 #include "zelreport/zelreport.h"
 
 namespace {
@@ -47,14 +46,7 @@ ReadFn InPieces(std::string_view document) {
 
 struct Meaning final : RecordSink {
     std::string reports;
-    void OnRecord(std::unique_ptr<XmlRecord>& record) override {
-        for (std::size_t i = 0; i < kFieldCount; ++i) {
-            std::optional<std::string>& text = record->text[i];
-            if (text && TextHazard(static_cast<Field>(i), *text, record->text_size[i]) == Cause::empty_text)
-                text.reset();
-        }
-        reports += MeaningReport(*record);
-    }
+    void OnRecord(std::unique_ptr<XmlRecord>& record) override { reports += MeaningReport(*record); }
 };
 
 // The reports of D's meaning, or false when D has none.
@@ -87,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckResult checked = Check(InPieces(d));
     std::string meaning;
     bool has_meaning = MeaningOf(d, meaning);
-    if (has_meaning && !checked.trouble && checked.errors == 0 && ZelreportReports(d) != meaning)
+    if (has_meaning && !checked.trouble && checked.summary.errors == 0 && ZelreportReports(d) != meaning)
         Broken("zelcheck finds nothing, yet zelreport misreads the document");
 
     std::string f;
@@ -95,7 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FormatResult formatted = FormatDocument("d.xml", InPieces(d), out);
     out.Flush();
     if (formatted.outcome != FormatResult::written) {
-        if (has_meaning && !checked.trouble && checked.errors == 0)
+        if (has_meaning && !checked.trouble && checked.summary.errors == 0)
             Broken("zelfmt refuses a document zelcheck passes");
         return 0;
     }
@@ -105,7 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!MeaningOf(f, again_meaning) || again_meaning != meaning)
         Broken("zelfmt's output means something else");
     CheckResult recheck = Check(ReadFromMemory(f));
-    if (recheck.trouble || recheck.errors != 0) Broken("zelcheck finds errors in zelfmt's output");
+    if (recheck.trouble || recheck.summary.errors != 0) Broken("zelcheck finds errors in zelfmt's output");
     std::string again;
     Output again_out(AppendTo(again));
     FormatDocument("d.xml", ReadFromMemory(f), again_out);

@@ -8,19 +8,19 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "reader/observed_run.h"
-#include "reader/threads.h"
-#include "xml/compare.h"
-#include "xml/diagnose.h"
-#include "xml/document_reader.h"
-#include "xml/feeder.h"
-#include "xml/findings.h"
-#include "xml/limits.h"
-#include "xml/queue.h"
-#include "xml/report_places.h"
+#include "xml/common/limits.h"
+#include "xml/common/show.h"
+#include "xml/compare/compare.h"
+#include "xml/compare/feeder.h"
+#include "xml/compare/report_places.h"
+#include "xml/diagnose/diagnose.h"
+#include "xml/print/findings.h"
+#include "xml/read/parse_ahead.h"
 
 namespace zelreport::xml {
 
@@ -28,86 +28,23 @@ namespace {
 
 // Blocks parsed ahead of zelreport's reading: they bound the memory, and
 // let the XML parse on one core while zelreport reads on the other.
-constexpr std::size_t kChunksAhead = 4;
+constexpr std::size_t kBlocksAhead = 4;
 // Reports at no record's end waiting for their record to be complete;
 // more are only counted.
 constexpr std::size_t kMaxWaitingExtras = 64;
 
-// Parses the document: ahead on a thread of its own, or block by block
-// when the reading side asks.
-class XmlSide final : public RecordSink {
-public:
-    XmlSide(ReadFn read, BoundedQueue<Chunk>& queue, Pool<char[]>& blocks, Pool<XmlRecord>& records)
-        : read_(std::move(read)),
-          queue_(queue),
-          blocks_(blocks),
-          records_(records),
-          reader_(*this, {.track_layout = true}) {}
-
-    // Parses blocks ahead on a thread of its own, into the queue.
-    void Run() {
-        while (std::optional<Chunk> chunk = Next())
-            if (!queue_.Push(std::move(*chunk)) || done_) return;
-    }
-
-    // Reads and parses the next block: the chunk it makes, none after the
-    // last. Called from the parser thread, or from the reading side when no
-    // thread could be started.
-    std::optional<Chunk> Next() {
-        if (done_) return std::nullopt;
-        try {
-            Parse();
-        } catch (const std::bad_alloc&) {
-            chunk_ = Chunk{};
-            chunk_.last = true;
-            chunk_.trouble = Trouble{{}, "out of memory"};
-        }
-        done_ = chunk_.last;
-        return std::exchange(chunk_, Chunk{});
-    }
-
-    void OnRecord(std::unique_ptr<XmlRecord>& record) override {
-        chunk_.records.push_back(std::move(record));
-    }
-    std::unique_ptr<XmlRecord> NewRecord() override { return records_.Take(); }
-    void OnRootEnd(const Position& at) override { chunk_.root_end = at.offset; }
-
-private:
-    void Parse() {
-        chunk_ = Chunk{};
-        chunk_.bytes = blocks_.Take();
-        chunk_.offset = offset_;
-        long n = read_(chunk_.bytes.get(), kBlockSize);
-        if (n < 0) {
-            chunk_.trouble = Trouble{{}, std::string("read error: ") + std::strerror(errno)};
-        } else {
-            chunk_.size = static_cast<std::size_t>(n);
-            offset_ += chunk_.size;
-            if (!reader_.Parse(chunk_.bytes.get(), chunk_.size, n == 0)) chunk_.trouble = reader_.trouble();
-        }
-        chunk_.last = n <= 0 || chunk_.trouble;
-    }
-
-    ReadFn read_;
-    BoundedQueue<Chunk>& queue_;
-    Pool<char[]>& blocks_;
-    Pool<XmlRecord>& records_;
-    DocumentReader reader_;
-    Chunk chunk_;
-    std::uint64_t offset_ = 0;
-    bool done_ = false;
-};
-
 // zelcheck's matcher: pairs each report zelreport makes with the XML
 // record whose closing name it comes from, settles each record in order,
-// reported (and compared) or not, and keeps the reports of no record for
-// the findings between records.
+// reported (and compared) or not, and keeps what stands between records
+// (reports of no record, elements the meaning does not take) for the
+// findings between records.
 class Matcher {
 public:
-    Matcher(const Feeder& feeder, Pool<XmlRecord>& records, FindingWriter& out)
+    Matcher(const Feeder& feeder, RecordPool& records, FindingWriter& out)
         : feeder_(feeder), records_(records), out_(out) {}
 
     std::vector<std::unique_ptr<XmlRecord>>& incoming() { return incoming_; }
+    std::vector<Unused>& loose() { return loose_; }
 
     // zelreport has read all it was handed: a record whose closing name it
     // has passed without a report is not reported.
@@ -125,8 +62,16 @@ public:
         if (trigger && !pending_.empty() && ClosingNamePlace(*pending_.front()) == place)
             return Settle(&view, origin);
         if (extras_.size() < kMaxWaitingExtras) {
-            Position at = trigger ? feeder_.TagPosition(place) : feeder_.PositionOf(place);
-            extras_.push_back({place, at, view.nomvar ? std::optional(*view.nomvar) : std::nullopt});
+            Difference extra{Difference::extra,
+                             Field::nomvar,
+                             false,
+                             false,
+                             "zelreport reports a record here that the XML does not have",
+                             {}};
+            extra.what +=
+                view.nomvar ? " (nomvar " + ShowText(view.nomvar, view.nomvar->size()) + ")" : " (no nomvar)";
+            extra.at = trigger ? feeder_.TagPosition(place) : feeder_.PositionOf(place);
+            extras_.push_back(std::move(extra));
         } else {
             ++extras_dropped_;
         }
@@ -140,20 +85,14 @@ public:
         stop_offset_ = feeder_.consumed();
     }
 
-    // Settles every record left, then the reports of no record.
+    // Settles every record left, then what stands after them.
     void Finish() {
         Take();
         while (!pending_.empty()) Settle(nullptr);
     }
-    void FinishExtras() { EmitExtras(kNoTrigger, nullptr); }
+    void FinishBetween() { EmitBetween(kNoTrigger); }
 
 private:
-    struct Extra {
-        std::uint64_t offset;
-        Position at;
-        std::optional<std::string> nomvar;
-    };
-
     void Take() {
         for (std::unique_ptr<XmlRecord>& record : incoming_) pending_.push_back(std::move(record));
         incoming_.clear();
@@ -163,50 +102,72 @@ private:
     // without one.
     void Settle(const RecordView* reported, const ValuesOrigin& origin = {}) {
         XmlRecord& record = *pending_.front();
-        EmitExtras(record.start.offset, nullptr);
-        out_.Begin(RecordGroup(record), true);
+        EmitBetween(record.start.offset);
+        out_.Begin({record.index, record.start.line});
         EmitExtras(ClosingNamePlace(record), &record);
+        RecordContext context{previous_reported_, std::nullopt, strays_};
+        RecordComparison comparison;
         if (reported) {
-            CompareRecord(record, *reported, origin, previous_reported_, out_);
+            comparison = CompareRecord(record, *reported, origin);
         } else {
-            bool stopped_before = stopped_at_ && ReportPlace(record) > stop_offset_;
-            ReportMissing(record, BlameUnreported(record, stopped_before ? stopped_at_ : std::nullopt), out_);
+            comparison = CompareUnreported(record);
+            if (stopped_at_ && ReportPlace(record) > stop_offset_) context.stopped_at = stopped_at_;
         }
+        findings_.clear();
+        DiagnoseRecord(record, comparison, context, findings_);
+        for (Finding& finding : findings_) out_.Add(std::move(finding));
         out_.End();
         previous_reported_ = reported != nullptr;
+        strays_.clear();
         records_.Give(std::move(pending_.front()));
         pending_.pop_front();
     }
 
-    // Reports zelreport made before `before` at no record's end: inside
-    // `record` when given, else between records or after the root.
+    // Reports zelreport made before `before` at no record's end, inside
+    // `record`, in its group.
     void EmitExtras(std::uint64_t before, const XmlRecord* record) {
         std::size_t n = 0;
-        while (n < extras_.size() && extras_[n].offset < before) ++n;
-        bool last = before == kNoTrigger;
-        if (n == 0 && (record || !last || extras_dropped_ == 0)) return;
-        if (!record) out_.Begin("", false);
-        for (std::size_t i = 0; i < n; ++i) {
-            const Extra& extra = extras_[i];
-            std::string what = "zelreport reports a record here that the XML does not have";
-            what += extra.nomvar ? " (nomvar " + ShowText(&*extra.nomvar, extra.nomvar->size()) + ")"
-                                 : " (no nomvar)";
-            out_.Error(extra.at, what, BlameExtra(extra.offset, record, feeder_.root_end()));
-        }
-        if (!record) {
-            if (last) out_.Suppressed(std::exchange(extras_dropped_, 0));
-            out_.End();
-        }
+        while (n < extras_.size() && extras_[n].at.offset < before) ++n;
+        for (std::size_t i = 0; i < n; ++i) out_.Add(DiagnoseExtra(extras_[i], record, feeder_.root_end()));
         extras_.erase(extras_.begin(), extras_.begin() + static_cast<std::ptrdiff_t>(n));
     }
 
+    // What stands between records before `before`: reports of no record,
+    // elements the meaning does not take (the misplaced ones kept, one a
+    // field, to explain what the next record reads).
+    void EmitBetween(std::uint64_t before) {
+        bool last = before == kNoTrigger;
+        std::size_t loose = 0;
+        while (loose < loose_.size() && loose_[loose].at.offset < before) ++loose;
+        bool extras = !extras_.empty() && extras_.front().at.offset < before;
+        if (loose == 0 && !extras && !(last && extras_dropped_ > 0)) return;
+        out_.Begin({});
+        EmitExtras(before, nullptr);
+        // Each element between records counts on its own, as a record does.
+        for (std::size_t i = 0; i < loose; ++i) {
+            Unused& unused = loose_[i];
+            out_.End();
+            out_.Begin({});
+            out_.Add(DiagnoseLoose(unused));
+            if (unused.slot == kNoSlot) continue;
+            std::erase_if(strays_, [&](const Unused& stray) { return stray.slot == unused.slot; });
+            strays_.push_back(std::move(unused));
+        }
+        loose_.erase(loose_.begin(), loose_.begin() + static_cast<std::ptrdiff_t>(loose));
+        // Reports past what was kept are counted only.
+        if (last) out_.Suppressed(std::exchange(extras_dropped_, 0));
+        out_.End();
+    }
+
     const Feeder& feeder_;
-    Pool<XmlRecord>& records_;
+    RecordPool& records_;
     FindingWriter& out_;
     std::vector<std::unique_ptr<XmlRecord>> incoming_;
     std::deque<std::unique_ptr<XmlRecord>> pending_;
-    std::vector<Extra> extras_;
+    std::vector<Difference> extras_;
     std::uint64_t extras_dropped_ = 0;
+    std::vector<Unused> loose_, strays_;
+    std::vector<Finding> findings_;
     bool previous_reported_ = true;
     std::optional<Position> stopped_at_;
     std::uint64_t stop_offset_ = 0;
@@ -215,9 +176,9 @@ private:
 // Runs zelreport's reader over what the feeder hands it, the matcher
 // settling the records as the reader goes, and the rest of the document
 // through the XML reading once zelreport has stopped.
-std::optional<Trouble> CompareReadings(const ChunkSource& next, Pool<char[]>& blocks,
-                                       Pool<XmlRecord>& records, FindingWriter& out) {
-    Feeder feeder(next, blocks);
+std::optional<Trouble> CompareReadings(ParseAhead& parse, BlockPool& blocks, RecordPool& records,
+                                       FindingWriter& out) {
+    Feeder feeder(parse, blocks);
     Matcher matcher(feeder, records, out);
     Handlers handlers;
     RecordObserver observer = [&matcher](const RecordView& view, const ValuesOrigin& origin) {
@@ -227,7 +188,7 @@ std::optional<Trouble> CompareReadings(const ChunkSource& next, Pool<char[]>& bl
         for (;;) {
             matcher.SettleConsumed();
             if (std::size_t n = feeder.Hand(buffer, capacity)) return static_cast<long>(n);
-            if (!feeder.Next(matcher.incoming())) return 0;
+            if (!feeder.Next(matcher.incoming(), matcher.loose())) return 0;
         }
     };
     Result result = run_reader_observed(read, handlers, &observer);
@@ -236,42 +197,41 @@ std::optional<Trouble> CompareReadings(const ChunkSource& next, Pool<char[]>& bl
     // goes through the XML reading.
     if (feeder.left()) matcher.Stopped(feeder.StopPosition());
     do matcher.Finish();
-    while (feeder.Next(matcher.incoming()));
-    matcher.FinishExtras();
+    while (feeder.Next(matcher.incoming(), matcher.loose()));
+    matcher.FinishBetween();
     return feeder.trouble();
 }
 
 }  // namespace
 
-CheckResult CheckDocument(std::string_view name, ReadFn read, Output& findings, bool all) {
-    BoundedQueue<Chunk> queue(kChunksAhead);
-    Pool<char[]> blocks([] { return std::make_unique_for_overwrite<char[]>(kBlockSize); });
-    Pool<XmlRecord> records([] { return std::make_unique<XmlRecord>(); });
-    FindingWriter writer(std::string(name), findings, all);
+CheckResult CheckDocument(std::string_view name, ReadFn read, Form& form, const PrintOptions& options) {
+    BlockPool blocks(NewBlock);
+    RecordPool records(NewXmlRecord);
+    FindingWriter writer(std::string(name), form, options);
     std::optional<Trouble> trouble;
     try {
-        XmlSide xml(std::move(read), queue, blocks, records);
-        // Without a second thread the same parse runs between the readings
-        // of zelreport's side: the same findings, on one core.
-        StartedThread parser = TryStartThread([&xml] { xml.Run(); });
-        CloseOnExit close(queue);  // destroyed before the parser is joined
-        ChunkSource next;
-        if (parser.started())
-            next = [&queue] { return queue.Pop(); };
-        else
-            next = [&xml] { return xml.Next(); };
-        trouble = CompareReadings(next, blocks, records, writer);
+        ParseOptions parse_options{
+            .reader = {.track_layout = true}, .keep_bytes = true, .blocks_ahead = kBlocksAhead};
+        ParseAhead parse(std::move(read), parse_options, records, blocks);
+        trouble = CompareReadings(parse, blocks, records, writer);
     } catch (const std::bad_alloc&) {
         trouble = Trouble{{}, "out of memory"};
     }
-    writer.Finish(!trouble);
-    findings.Flush();
+    writer.Finish(trouble);
     CheckResult result;
-    result.errors = writer.errors();
+    result.summary = writer.summary();
+    result.summary.file = {};
     if (trouble) {
         result.trouble = true;
         result.message = TroubleMessage("zelcheck", name, *trouble);
     }
+    return result;
+}
+
+CheckResult CheckDocument(std::string_view name, ReadFn read, Output& out, const PrintOptions& options) {
+    std::unique_ptr<Form> form = MakeForm(FormKind::text, out, false);
+    CheckResult result = CheckDocument(name, std::move(read), *form, options);
+    form->Finish();
     return result;
 }
 

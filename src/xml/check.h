@@ -7,18 +7,23 @@
 #include <string>
 #include <string_view>
 
-#include "xml/io.h"
+#include "xml/common/io.h"
+#include "xml/print/findings.h"
+#include "xml/print/form.h"
 
 namespace zelreport::xml {
 
 struct CheckResult {
-    std::uint64_t errors = 0;  // error findings (warnings do not count)
-    bool trouble = false;      // the document could not be checked
-    std::string message;       // why, "FILE:LINE:COL: ..." or "FILE: ..."
+    FileSummary summary;   // its `file` not set: the name outlives no call
+    bool trouble = false;  // the document could not be checked to its end
+    std::string message;   // why, "FILE:LINE:COL: ..." or "FILE: ..."
 };
 
 // Checks the document `read` gives, called `name` in findings, which go
-// to `findings`; `all`: every finding printed, none only counted.
-CheckResult CheckDocument(std::string_view name, ReadFn read, Output& findings, bool all = false);
+// to `form`.
+CheckResult CheckDocument(std::string_view name, ReadFn read, Form& form, const PrintOptions& options = {});
+
+// The same, in text form to `out`, without colour.
+CheckResult CheckDocument(std::string_view name, ReadFn read, Output& out, const PrintOptions& options = {});
 
 }  // namespace zelreport::xml

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "xml/io.h"
+#include "xml/common/io.h"
 
 namespace zelreport::xml {
 
@@ -15,11 +15,13 @@ struct FormatResult {
     // "FILE:LINE:COL: error: ..." for a meaning zelreport cannot read as
     // written or a document that cannot be read; "FILE: ..." without a place.
     std::string message;
+    // "FILE:LINE:COL: warning: ..." lines: what zelfmt left out or wrote
+    // as absent, whatever the outcome.
+    std::string warnings;
 };
 
 // Writes the meaning of the document `read` gives, called `name` in
-// messages, to `out`; warnings (texts written as absent) go to `warnings`
-// when given.
-FormatResult FormatDocument(std::string_view name, ReadFn read, Output& out, Output* warnings = nullptr);
+// messages, to `out`.
+FormatResult FormatDocument(std::string_view name, ReadFn read, Output& out);
 
 }  // namespace zelreport::xml

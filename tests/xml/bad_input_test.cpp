@@ -38,12 +38,12 @@ TEST(Companions, TroubleEndsWithAMessageAndStatus2) {
         {"directory", "$ZELFMT / >/dev/null", "", "zelfmt: /: read error: Is a directory\n", 2},
         {"document never closed", "$ZELCHECK", open_record,
          "<stdin>:4:1: error: not well-formed (no element found)\n", 2},
-        {"mismatched tag", "$ZELFMT - >/dev/null", "<orv-standard-file>\n<ni>1</nj>\n",
-         "<stdin>:2:8: error: not well-formed (mismatched tag)\n", 2},
+        {"mismatched tag", "$ZELFMT - >/dev/null", "<orv-standard-file>\n<zelrecord><ni>1</nj>\n",
+         "<stdin>:2:19: error: not well-formed (mismatched tag)\n", 2},
         {"output full", "$ZELFMT >/dev/full", zeltest::Sample(),
          "zelfmt: error writing standard output: No space left on device\n", 2},
         {"two documents for zelfmt", "$ZELFMT a b", "",
-         "zelfmt: one document at a time (see zelfmt --help)\n", 2},
+         "zelfmt: one document at a time, but with --check, --diff or --in-place (see zelfmt --help)\n", 2},
         {"the sample twice, as file and as standard input", "$ZELCHECK \"$OLDPWD/in\" - >/dev/null; echo $?",
          zeltest::Sample(), "", 0},
     };
@@ -109,6 +109,8 @@ TEST(Companions, LongTextIsNamedNotHeld) {
         EXPECT_EQ(std::atoi(run.out.c_str()), program == std::string(ZELCHECK_BIN) ? 1 : 2) << program;
         EXPECT_LT(std::atol(run.out.c_str() + second), 48 * 1024 * kMemoryBoundScale) << program;
         EXPECT_NE(run.out.find(cause), std::string::npos) << program;
+        // Both point at the element, not at the place of the cut.
+        EXPECT_NE(run.out.find("in:3:1: error: "), std::string::npos) << program << run.out.substr(0, 300);
     }
 }
 

@@ -9,30 +9,34 @@
 #include <bit>
 #include <climits>
 #include <cmath>
+#include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
-#include "xml/cause.h"
-#include "xml/command_line.h"
-#include "xml/content.h"
-#include "xml/findings.h"
-#include "xml/show.h"
-#include "xml/values.h"
-#include "xml/values_text.h"
-#include "xml/values_writer.h"
+#include "xml/common/command_line.h"
+#include "xml/common/show.h"
+#include "xml/compare/values.h"
+#include "xml/diagnose/rules.h"
+#include "xml/format/values_writer.h"
+#include "xml/print/findings.h"
+#include "xml/print/form.h"
+#include "xml/read/content.h"
+#include "xml/read/values_text.h"
 #include "zelreport/zelreport.h"
 
 namespace {
 
 using namespace zelreport::xml;
 
-TEST(Causes, RunZelfmtIsAdvisedExactlyWhereZelfmtMends) {
-    for (std::size_t c = 1; c < kCauseCount; ++c) {
-        auto cause = static_cast<Cause>(c);
+TEST(Causes, RunZelfmtIsAdvisedExactlyWhereZelfmtMendsAndRuleNamesAreUnique) {
+    std::set<std::string_view> names;
+    for (Cause cause : Rules()) {
         std::string words = CauseAndFix(cause);
         EXPECT_EQ(words.ends_with("run zelfmt"), Describe(cause).mend == Mend::zelfmt) << words;
-        EXPECT_FALSE(Describe(cause).what.empty()) << c;
+        EXPECT_FALSE(Describe(cause).what.empty()) << words;
+        EXPECT_TRUE(names.insert(Describe(cause).rule).second) << Describe(cause).rule;
     }
 }
 
@@ -66,37 +70,39 @@ TEST(Content, TextHazardsAreThoseOfZelreportsTextReading) {
 // Findings go to the writer out of line order and beyond the cap.
 std::string Print(bool all) {
     std::string text;
-    {
-        Output out(AppendTo(text));
-        FindingWriter writer("f.xml", out, all);
-        for (std::uint64_t record = 1; record <= kShownRecordsPerCause + 2; ++record) {
-            writer.Begin("record " + std::to_string(record), true);
-            writer.Error({0, 10 * record + 5, 1}, "late", Cause::space_indent);
-            writer.Warning({0, 10 * record, 3}, "early");
-            if (record == 1) writer.Error({0, 10, 1}, "other", Cause::crlf);
-            writer.End();
-        }
-        writer.Begin("record 13", true);
+    Output out(AppendTo(text));
+    std::unique_ptr<Form> form = MakeForm(FormKind::text, out, false);
+    FindingWriter writer("f.xml", *form, {.cap = !all});
+    for (std::uint64_t record = 1; record <= kShownRecordsPerCause + 2; ++record) {
+        writer.Begin({record, 10 * record});
+        writer.Add({{0, 10 * record + 5, 1}, Severity::error, Cause::space_indent, "late"});
+        writer.Add({{0, 10 * record, 3}, Severity::warning, Cause::value_count, "early"});
+        if (record == 1) writer.Add({{0, 10, 1}, Severity::error, Cause::crlf, "other"});
         writer.End();
-        writer.Finish(true);
     }
+    writer.Begin({13, 130});
+    writer.End();
+    writer.Finish(std::nullopt);
+    form->Finish();
     return text;
 }
 
 TEST(FindingWriter, LineOrderCountsPerCauseAndASummary) {
     std::string text = Print(false);
-    EXPECT_TRUE(text.starts_with("f.xml:10:1: error: record 1: other; cause: a CRLF")) << text;
-    EXPECT_NE(text.find("f.xml:10:3: warning: record 1: early\nf.xml:15:1: error: record 1: late"),
+    EXPECT_TRUE(text.starts_with("f.xml:10:1: error: record 1 (line 10): other; cause: a CRLF")) << text;
+    EXPECT_NE(text.find("[crlf-values]\nf.xml:10:3: warning: record 1 (line 10): early; cause: a count"),
               std::string::npos);
-    EXPECT_NE(text.find("f.xml:105:1: error: record 10: late"), std::string::npos);
-    EXPECT_EQ(text.find("record 11:"), std::string::npos);
-    EXPECT_NE(text.find("f.xml: note: 2 more records with the same warning\n"), std::string::npos);
+    EXPECT_NE(text.find("[value-count]\nf.xml:15:1: error: record 1 (line 10): late"), std::string::npos);
+    EXPECT_NE(text.find("f.xml:105:1: error: record 10 (line 100): late"), std::string::npos);
+    EXPECT_EQ(text.find("record 11 "), std::string::npos);
+    EXPECT_NE(text.find("f.xml: note: 2 more records with the same cause: a count of values"),
+              std::string::npos);
     EXPECT_NE(text.find("f.xml: note: 2 more records with the same cause: a line indented with spaces"),
               std::string::npos);
     EXPECT_TRUE(text.ends_with("f.xml: 13 records: 1 read as the XML means, 12 misread\n")) << text;
 
     std::string all = Print(true);
-    EXPECT_NE(all.find("f.xml:125:1: error: record 12: late"), std::string::npos);
+    EXPECT_NE(all.find("f.xml:125:1: error: record 12 (line 120): late"), std::string::npos);
     EXPECT_EQ(all.find(": note: "), std::string::npos);
 }
 
@@ -239,7 +245,7 @@ TEST(Show, FloatsInTheirShortestExactSpelling) {
 }
 
 TEST(CommandLine, OptionsFilesAndUsageErrors) {
-    const Program zelcheck{"zelcheck", "usage\n", true}, zelfmt{"zelfmt", "usage\n", false};
+    const Program zelcheck{"zelcheck", "usage\n", kCheckOptions}, zelfmt{"zelfmt", "usage\n", kFormatOptions};
     const struct {
         const Program& program;
         std::vector<std::string> arguments;
