@@ -8,7 +8,7 @@ import select
 import sys
 
 from . import _picture, records
-from ._spell import count_text, report_number
+from ._spell import SHORT_FORMAT, count_text, report_number
 
 PROG = "python3 -m zelreport"
 # Exit statuses: a document that cannot be read or holds no such record,
@@ -81,7 +81,7 @@ def plot_title(number, record, level):
     title = "record %d: %s  ip1=%d ip2=%d ip3=%d  datyp=%d  level %d of %d" % (
         number, names, record.ip1, record.ip2, record.ip3, record.datyp, level, record.nk)
     if record.statistics:
-        title += "\nmin %.7g  max %.7g  avg %.7g" % record.statistics
+        title += "\nmin %s  max %s  avg %s" % tuple(report_number(x, SHORT_FORMAT) for x in record.statistics)
     return title
 
 

@@ -21,7 +21,7 @@ import tempfile
 import numpy
 
 from . import _picture, records
-from ._spell import report_number
+from ._spell import SHORT_FORMAT, report_number
 
 # Thumbnails are drawn for the first this many records unless asked otherwise.
 THUMBNAILS_DEFAULT = 2000
@@ -44,18 +44,21 @@ RANGED_FIELDS = ("dateo", "npas", "ip1")
 HERE = pathlib.Path(__file__).parent
 
 # The columns: the key a link's fragment names, the head, how the script
-# sorts it (None: not sortable) and whether it holds text (wider glyphs).
-Column = collections.namedtuple("Column", "key head kind text")
+# sorts it (None: not sortable) and whether it holds letters or signs (wider
+# than digits).
+Column = collections.namedtuple("Column", "key head kind wide")
 COLUMNS = (Column("record", "#", "number", False), Column("nomvar", "nomvar", "text", True),
            Column("typvar", "typvar", "text", True), Column("etiket", "etiket", "text", True),
            Column("ip1", "ip1", "number", False), Column("ip2", "ip2", "number", False),
            Column("ip3", "ip3", "number", False), Column("dateo", "dateo", "number", False),
            Column("deet", "deet", "number", False), Column("npas", "npas", "number", False),
-           Column("grid", "ni\u00d7nj\u00d7nk", "grid", False), Column("grtyp", "grtyp", "text", True),
+           Column("grid", "ni\u00d7nj\u00d7nk", "grid", True), Column("grtyp", "grtyp", "text", True),
            Column("datyp", "datyp", "number", False), Column("count", "values", "number", False),
-           Column("min", "min", "number", False), Column("avg", "avg", "number", False),
-           Column("max", "max", "number", False), Column("field", "field", None, False))
+           Column("min", "min", "number", True), Column("avg", "avg", "number", True),
+           Column("max", "max", "number", True), Column("field", "field", None, False))
 ROW = "<tr>" + "<td>%s" * len(COLUMNS) + "\n"
+# Every table names its columns, whose widths the style sets.
+COLUMN_GROUP = "<colgroup>" + "<col>" * len(COLUMNS) + "</colgroup>"
 # Columns of integers (their widths come from their least and greatest), and
 # the count of values, an integer or empty.
 INTEGER_COLUMNS = {i for i, column in enumerate(COLUMNS) if column.key in
@@ -63,12 +66,15 @@ INTEGER_COLUMNS = {i for i, column in enumerate(COLUMNS) if column.key in
 COUNT_COLUMN = [column.key for column in COLUMNS].index("count")
 NO_STATISTICS = (None, None, None)
 GRID = "%d\u00d7%d\u00d7%d"
-# A column's width in `ch`: its widest cell (a fifth more in text columns,
-# since letters are wider than digits) or its head and sort arrow; the
-# field's column is as wide as a thumbnail.
-TEXT_WIDTH_FACTOR = 1.2
-SORT_ARROW_WIDTH = 2
-FIELD_COLUMN_WIDTH = "%dpx" % _picture.THUMBNAIL_PIXELS
+# A column's width in `ch` of the cells' font: its widest cell (a fifth more
+# in wide columns), or its head in the heads' smaller font with room for the
+# sort arrow; the field's column is as wide as a thumbnail.
+WIDE_WIDTH_FACTOR = 1.2
+HEAD_WIDTH_FACTOR = 0.9
+SORT_ARROW_WIDTH = 1.5
+# A column's width holds its cells' padding too.
+CELL_PADDING_WIDTH = 1
+FIELD_COLUMN_WIDTH = "%dpx" % (_picture.THUMBNAIL_PIXELS + 10)
 # Bytes that are not UTF-8 (kept as surrogates) and control characters are
 # shown as \xNN: a browser would drop or replace them.
 UNSHOWABLE = re.compile("[\x00-\x08\x0b\x0c\x0e-\x1f\x7f\udc80-\udcff]")
@@ -118,12 +124,12 @@ def count_of(n, noun):
 
 
 def spell_statistics(column):
-    """A column of the report's statistics as it spells them; "" where a record has none."""
+    """A column of the report's statistics, spelled short; "" where a record has none."""
     if None in column:
-        return ["" if x is None else report_number(x) for x in column]
-    spelled = list(map("%f".__mod__, column))
-    if "nan" in "".join(spelled):  # "%f" spells every NaN "nan", the report a negative one "-nan"
-        return list(map(report_number, column))
+        return ["" if x is None else report_number(x, SHORT_FORMAT) for x in column]
+    spelled = list(map(SHORT_FORMAT.__mod__, column))
+    if "nan" in "".join(spelled):  # Python spells every NaN "nan", printf a negative one "-nan"
+        return [report_number(x, SHORT_FORMAT) for x in column]
     return spelled
 
 
@@ -240,7 +246,8 @@ class Thumbnails:
 
 
 def label(x):
-    return "%.5g" % x
+    """A number under a thumbnail: short, so that both ends of its colour bar fit."""
+    return "%.3g" % x
 
 
 def int_width(column):
@@ -281,17 +288,17 @@ class Tables:
         self.summary.add(numbers, nomvar, list(zip(ni, nj, nk, grtyp)), (dateo, npas, ip1), count)
         drawn = sum(1 for cell in field if cell)
         height = drawn * THUMBNAIL_ROW_HEIGHT + (len(block) - drawn) * ROW_HEIGHT
-        self.out.write(('<div class=rows style="contain-intrinsic-size:auto %dpx"><table><tbody>\n%s'
-                        '</tbody></table></div>\n' % (height, "".join(map(ROW.__mod__, zip(*columns)))))
+        self.out.write(('<div class=rows style="contain-intrinsic-size:auto %dpx"><table>%s<tbody>\n%s'
+                        '</tbody></table></div>\n' % (height, COLUMN_GROUP, "".join(map(ROW.__mod__, zip(*columns)))))
                        .encode("utf-8"))
 
     def style(self):
         """The columns' widths, for the head's style."""
-        widths = ["%dch" % max(len(column.head) + SORT_ARROW_WIDTH,
-                               math.ceil(w * (TEXT_WIDTH_FACTOR if column.text else 1)))
+        widths = ["%dch" % math.ceil(CELL_PADDING_WIDTH + max(len(column.head) * HEAD_WIDTH_FACTOR + SORT_ARROW_WIDTH,
+                                                               w * (WIDE_WIDTH_FACTOR if column.wide else 1)))
                   for w, column in zip(self.widths, COLUMNS)]
         widths[-1] = FIELD_COLUMN_WIDTH
-        return "".join("#records tr > :nth-child(%d) { width: %s; }\n" % (i, w) for i, w in enumerate(widths, 1))
+        return "".join("#records col:nth-child(%d) { width: %s; }\n" % (i, w) for i, w in enumerate(widths, 1))
 
 
 def write_tables(source, tables, thumbnails):
@@ -328,8 +335,8 @@ def page_head(name, summary, thumbnails_line, style):
             '<title>%s: %s</title>\n<style>\n%s</style>\n</head>\n<body>\n<header>\n<h1>%s</h1>\n<dl>\n%s</dl>\n'
             '</header>\n<p id=controls hidden><label>Filter by nomvar or etiket '
             '<input id=filter type=search autocomplete=off></label><output id=shown></output></p>\n'
-            '<section id=records>\n<table class=head><thead><tr>%s</thead></table>\n'
-            % (name, count_of(summary.records, "record"), style, name, items, heads))
+            '<section id=records>\n<table class=head>%s<thead><tr>%s</thead></table>\n'
+            % (name, count_of(summary.records, "record"), style, name, items, COLUMN_GROUP, heads))
 
 
 def page_tail():

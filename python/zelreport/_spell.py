@@ -3,11 +3,17 @@
 import math
 
 
-def report_number(x):
-    """`x` as the report's "%f" spells it, a NaN's sign included ("-nan")."""
+# The report's spelling of its statistics, and the short one of pictures and pages.
+REPORT_FORMAT = "%f"
+SHORT_FORMAT = "%.7g"
+
+
+def report_number(x, spelling=REPORT_FORMAT):
+    """`x` spelled as the report's printf does, a NaN's sign included ("-nan"), which
+    Python's own formatting drops."""
     if x != x:
         return "-nan" if math.copysign(1.0, x) < 0 else "nan"
-    return "%f" % x
+    return spelling % x
 
 
 def count_text(record):
