@@ -44,18 +44,18 @@ RANGED_FIELDS = ("dateo", "npas", "ip1")
 HERE = pathlib.Path(__file__).parent
 
 # The columns: the key a link's fragment names, the head, how the script
-# sorts it (None: not sortable) and whether it holds letters or signs (wider
-# than digits).
-Column = collections.namedtuple("Column", "key head kind wide")
-COLUMNS = (Column("record", "#", "number", False), Column("nomvar", "nomvar", "text", True),
-           Column("typvar", "typvar", "text", True), Column("etiket", "etiket", "text", True),
-           Column("ip1", "ip1", "number", False), Column("ip2", "ip2", "number", False),
-           Column("ip3", "ip3", "number", False), Column("dateo", "dateo", "number", False),
-           Column("deet", "deet", "number", False), Column("npas", "npas", "number", False),
-           Column("grid", "ni\u00d7nj\u00d7nk", "grid", True), Column("grtyp", "grtyp", "text", True),
-           Column("datyp", "datyp", "number", False), Column("count", "values", "number", False),
-           Column("min", "min", "number", True), Column("avg", "avg", "number", True),
-           Column("max", "max", "number", True), Column("field", "field", None, False))
+# sorts it (None: not sortable) and how wide its glyphs are against a digit's.
+DIGITS, DIGITS_AND_SIGNS, LETTERS = 1.0, 1.1, 1.2
+Column = collections.namedtuple("Column", "key head kind glyph_width")
+COLUMNS = (Column("record", "#", "number", DIGITS), Column("nomvar", "nomvar", "text", LETTERS),
+           Column("typvar", "typvar", "text", LETTERS), Column("etiket", "etiket", "text", LETTERS),
+           Column("ip1", "ip1", "number", DIGITS), Column("ip2", "ip2", "number", DIGITS),
+           Column("ip3", "ip3", "number", DIGITS), Column("dateo", "dateo", "number", DIGITS),
+           Column("deet", "deet", "number", DIGITS), Column("npas", "npas", "number", DIGITS),
+           Column("grid", "ni\u00d7nj\u00d7nk", "grid", DIGITS_AND_SIGNS), Column("grtyp", "grtyp", "text", LETTERS),
+           Column("datyp", "datyp", "number", DIGITS), Column("count", "values", "number", DIGITS),
+           Column("min", "min", "number", DIGITS_AND_SIGNS), Column("avg", "avg", "number", DIGITS_AND_SIGNS),
+           Column("max", "max", "number", DIGITS_AND_SIGNS), Column("field", "field", None, DIGITS))
 ROW = "<tr>" + "<td>%s" * len(COLUMNS) + "\n"
 # Every table names its columns, whose widths the style sets.
 COLUMN_GROUP = "<colgroup>" + "<col>" * len(COLUMNS) + "</colgroup>"
@@ -66,10 +66,9 @@ INTEGER_COLUMNS = {i for i, column in enumerate(COLUMNS) if column.key in
 COUNT_COLUMN = [column.key for column in COLUMNS].index("count")
 NO_STATISTICS = (None, None, None)
 GRID = "%d\u00d7%d\u00d7%d"
-# A column's width in `ch` of the cells' font: its widest cell (a fifth more
-# in wide columns), or its head in the heads' smaller font with room for the
-# sort arrow; the field's column is as wide as a thumbnail.
-WIDE_WIDTH_FACTOR = 1.2
+# A column's width in `ch` of the cells' font: its widest cell (by the
+# width of its glyphs), or its head in the heads' smaller font with room for
+# the sort arrow; the field's column is as wide as a thumbnail.
 HEAD_WIDTH_FACTOR = 0.9
 SORT_ARROW_WIDTH = 1.5
 # A column's width holds its cells' padding too.
@@ -295,7 +294,7 @@ class Tables:
     def style(self):
         """The columns' widths, for the head's style."""
         widths = ["%dch" % math.ceil(CELL_PADDING_WIDTH + max(len(column.head) * HEAD_WIDTH_FACTOR + SORT_ARROW_WIDTH,
-                                                               w * (WIDE_WIDTH_FACTOR if column.wide else 1)))
+                                                               w * column.glyph_width))
                   for w, column in zip(self.widths, COLUMNS)]
         widths[-1] = FIELD_COLUMN_WIDTH
         return "".join("#records col:nth-child(%d) { width: %s; }\n" % (i, w) for i, w in enumerate(widths, 1))

@@ -15,9 +15,11 @@ import numpy
 # The colour scale runs between these percentiles of the finite values.
 COLOUR_PERCENTILES = (1, 99)
 COLOUR_MAP = "viridis"
-# A thumbnail's longer side, in pixels, and the least its shorter side is
-# drawn with, so that a 1000 x 1 field stays visible.
+# A thumbnail's longer side, in pixels, at most; a point of a small field
+# is drawn at most THUMBNAIL_POINT_PIXELS wide, and the shorter side at least
+# THUMBNAIL_LEAST_SIDE, so that a 1000 x 1 field stays visible.
 THUMBNAIL_PIXELS = 128
+THUMBNAIL_POINT_PIXELS = 32
 THUMBNAIL_LEAST_SIDE = 8
 # A thumbnail is a palette PNG: entry 0, transparent, stands for NaN (the
 # page's background shows through), entries 1 to 255 run along the map.
@@ -96,8 +98,8 @@ def colour_palette():
 
 
 def thumbnail_size(ni, nj):
-    """(width, height) on the page: the longer side THUMBNAIL_PIXELS, the aspect of i to j kept."""
-    scale = THUMBNAIL_PIXELS / max(ni, nj)
+    """(width, height) on the page, the aspect of i to j kept."""
+    scale = min(THUMBNAIL_PIXELS / max(ni, nj), THUMBNAIL_POINT_PIXELS)
     return (max(THUMBNAIL_LEAST_SIDE, round(ni * scale)), max(THUMBNAIL_LEAST_SIDE, round(nj * scale)))
 
 

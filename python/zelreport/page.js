@@ -91,7 +91,7 @@
         } else {
             count = rows.length;
         }
-        shown.textContent = count + " of " + rows.length + " records";
+        shown.textContent = count.toLocaleString("en-US") + " of " + rows.length.toLocaleString("en-US") + " records";
     }
 
     // A table whose rows are all filtered out is hidden whole, so that no

@@ -147,7 +147,7 @@ def test_thumbnails_draw_i_across_j_up_and_nan_transparent(kinds):
     colours = [[palette[i] for i in row] for row in rows]
     assert len(rows) == 2 and len(rows[0]) == 3
     assert colours[1][0] == palette[0] and colours[0][2] == palette[-1]  # lowest bottom left, highest top right
-    assert page.images[0]["width"] == "128" and page.images[0]["height"] == "85"
+    assert page.images[0]["width"] == "96" and page.images[0]["height"] == "64"  # 32 pixels a point
     assert set(chunks) == {b"IHDR", b"PLTE", b"IDAT", b"IEND"}  # no text, no time
     nan_rows, _, nan_chunks = pixels(page.images[1])
     assert nan_rows[1][1] == 0 and nan_chunks[b"tRNS"] == b"\x00"  # (i=2, j=1) is NaN: entry 0, transparent
