@@ -13,6 +13,7 @@ options give the same bytes.
 import collections
 import html
 import math
+import operator
 import pathlib
 import re
 import shutil
@@ -57,6 +58,10 @@ COLUMNS = (Column("record", "#", "number", DIGITS), Column("nomvar", "nomvar", "
            Column("min", "min", "number", DIGITS_AND_SIGNS), Column("avg", "avg", "number", DIGITS_AND_SIGNS),
            Column("max", "max", "number", DIGITS_AND_SIGNS), Column("field", "field", None, DIGITS))
 ROW = "<tr>" + "<td>%s" * len(COLUMNS) + "\n"
+# The fields a row is made of, in the columns' order, fetched together.
+ROW_FIELDS = ("nomvar", "typvar", "etiket", "ip1", "ip2", "ip3", "dateo", "deet", "npas", "ni", "nj", "nk",
+              "grtyp", "datyp", "statistics")
+row_fields = operator.attrgetter(*ROW_FIELDS)
 # Every table names its columns, whose widths the style sets.
 COLUMN_GROUP = "<colgroup>" + "<col>" * len(COLUMNS) + "</colgroup>"
 # Columns of integers (their widths come from their least and greatest), and
@@ -266,11 +271,11 @@ class Tables:
         self.widths = [0] * len(COLUMNS)
 
     def write(self, first, block):
-        """Writes the records numbered from `first`, each (nomvar, typvar, etiket, ip1, ip2, ip3,
-        dateo, deet, npas, ni, nj, nk, grtyp, datyp, count, statistics, field cell): the columns'
-        order, with the grid's three numbers and the statistics' three."""
-        (nomvar, typvar, etiket, ip1, ip2, ip3, dateo, deet, npas, ni, nj, nk, grtyp, datyp, count, stats,
-         field) = zip(*block)
+        """Writes the records numbered from `first`, each (its ROW_FIELDS, its count of values or
+        None, its field's cell)."""
+        fields, count, field = zip(*block)
+        (nomvar, typvar, etiket, ip1, ip2, ip3, dateo, deet, npas, ni, nj, nk, grtyp, datyp,
+         stats) = zip(*fields)
         shown = self.shown.__getitem__
         nomvar, typvar, etiket, grtyp = (list(map(shown, c)) for c in (nomvar, typvar, etiket, grtyp))
         counts = [n for n in count if n is not None]
@@ -308,10 +313,7 @@ def write_tables(source, tables, thumbnails):
     for number, record in enumerate(records(source), 1):
         values = record.values
         count = None if values is None else len(values)
-        block.append((record.nomvar, record.typvar, record.etiket, record.ip1, record.ip2, record.ip3,
-                      record.dateo, record.deet, record.npas, record.ni, record.nj, record.nk, record.grtyp,
-                      record.datyp, count, record.statistics,
-                      thumbnails.cell(number, record, count) if number <= drawn else ""))
+        block.append((row_fields(record), count, thumbnails.cell(number, record, count) if number <= drawn else ""))
         if len(block) == ROW_BLOCK:
             tables.write(first, block)
             first += len(block)
