@@ -11,23 +11,23 @@ import { pathToFileURL } from "node:url";
 const [chromium, page, fragment, screenshot] = process.argv.slice(2);
 const url = pathToFileURL(page).href;
 
-// What a page shows: its rows in order (the record's number and nomvar),
-// the shown ones, the images, the count line, the sorted head and the URL's fragment.
+// What a page shows: its shown rows in order (the record's number and
+// nomvar), the images, the count line, the sorted head, the URL's fragment,
+// and whether the texts hold any element.
 function view() {
     const rows = [...document.querySelectorAll("#records .rows tr")];
-    const visible = rows.filter((row) => !row.hidden && !row.closest(".rows").hidden);
     const sorted = document.querySelector("th[aria-sort]");
     return {
-        rows: rows.length,
-        visible: visible.map((row) => row.cells[0].textContent + " " + row.cells[1].textContent),
+        visible: rows.filter((row) => !row.hidden && !row.closest(".rows").hidden)
+            .map((row) => row.cells[0].textContent + " " + row.cells[1].textContent),
         images: document.querySelectorAll("#records img").length,
         shown: document.getElementById("shown").textContent,
         controls: !document.getElementById("controls").hidden,
-        buttons: document.querySelectorAll("th button").length,
         sorted: sorted ? sorted.dataset.key + " " + sorted.getAttribute("aria-sort") : "",
         fragment: location.hash,
         etikets: rows.map((row) => row.cells[3].textContent),
-        elementsInTexts: rows.reduce((n, row) => n + [1, 2, 3, 11].reduce((m, i) => m + row.cells[i].children.length, 0), 0),
+        elementsInTexts: rows.map((row) => [1, 2, 3, 11].map((i) => row.cells[i].children.length)).flat()
+            .reduce((a, b) => a + b, 0),
     };
 }
 
