@@ -68,6 +68,11 @@ def print_aligned(rows, widths, out):
         print("  ".join(cells).rstrip(), file=out)
 
 
+def table_command(args):
+    print_table(open_document(args.file), args.csv, sys.stdout)
+    return 0
+
+
 def find_record(source, number, nomvar):
     """The record numbered `number` (from 1), or the first named `nomvar`."""
     for n, record in enumerate(records(source), 1):
@@ -143,7 +148,7 @@ def html(args):
 
     name = "standard input" if args.file == "-" else args.file
     source = open_document(args.file)
-    if args.output is None:
+    if args.output in (None, "-"):
         sys.stdout.flush()
         warnings = write_page(source, name, DescriptorWriter(sys.stdout.fileno()), args.thumbnails)
     else:
@@ -181,13 +186,13 @@ def add_table_command(commands):
     table.add_argument("file", metavar="FILE", help="the document ('-': standard input)")
     table.add_argument("--csv", action="store_true", help="write CSV instead: a line of column names, then a "
                        "line per record, an empty cell where a record has no such text or statistic")
-    table.set_defaults(run=lambda args: print_table(open_document(args.file), args.csv, sys.stdout))
+    table.set_defaults(run=table_command)
 
 
 def add_plot_command(commands):
     draw_parser = commands.add_parser("plot", help="draw a record's field",
                                       description="Draws one level of a record's field as a heatmap "
-                                      "(Matplotlib) with axes i and j, into a PNG file.")
+                                      "(Matplotlib) with axes i and j, into a picture file.")
     draw_parser.add_argument("file", metavar="FILE", help="the document ('-': standard input)")
     which = draw_parser.add_mutually_exclusive_group()
     which.add_argument("--record", type=int, default=1, metavar="N", help="the Nth record (from 1; default 1)")
@@ -209,7 +214,7 @@ def add_html_command(commands):
                                "then a row per record with its fields, statistics and a thumbnail of its "
                                "field's first level (Matplotlib's colours), sortable and filterable.")
     page.add_argument("file", metavar="FILE", help="the document ('-': standard input)")
-    page.add_argument("-o", "--output", metavar="FILE", help="the page's file (default: standard output)")
+    page.add_argument("-o", "--output", metavar="FILE", help="the page's file ('-' or none: standard output)")
     page.add_argument("--thumbnails", type=thumbnail_limit, default=THUMBNAILS_DEFAULT, metavar="N",
                       help="draw thumbnails for the first N records, or 'all' (default %d)" % THUMBNAILS_DEFAULT)
     page.set_defaults(run=html)
@@ -230,7 +235,7 @@ def main(argv=None):
         args = parser().parse_args(argv)
         # Texts keep their non-UTF-8 bytes as surrogates: write them back as bytes.
         sys.stdout.reconfigure(errors="surrogateescape")
-        return args.run(args) or 0
+        return args.run(args)
     except KeyboardInterrupt:
         return STATUS_INTERRUPTED
     except BrokenPipeError:
