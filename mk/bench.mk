@@ -7,7 +7,7 @@
 BENCH_RUNS ?= 5
 BENCH_DOCS := grid many huge ints declared token-float token-int
 
-.PHONY: bench bench-quick bench-companions bench-companions-quick bench-python
+.PHONY: bench bench-quick bench-companions bench-companions-quick bench-python bench-html
 
 # Documents are written once per size and kept in the build tree.
 $(BUILD)/bench/docs-%/.done: bench/generate.cpp bench/documents.h | build
@@ -28,8 +28,12 @@ bench-companions: build $(BUILD)/bench/docs-1/.done
 # records() in Python against zelreport, on the documents of size
 # 1/BENCH_DIVISOR (1: full size), with the interpreter the package is built for.
 BENCH_DIVISOR ?= 1
+BENCH_PYTHON = PYTHONPATH=$(BUILD)/python $$(sed -n 's/^ZELREPORT_PYTHON_EXECUTABLE:INTERNAL=//p' $(BUILD)/CMakeCache.txt)
 bench-python: build $(BUILD)/bench/docs-$(BENCH_DIVISOR)/.done
-	PYTHONPATH=$(BUILD)/python $$(sed -n 's/^ZELREPORT_PYTHON_EXECUTABLE:INTERNAL=//p' $(BUILD)/CMakeCache.txt) \
-		bench/python_records.py $(BUILD)/zelreport $(BENCH_RUNS) $(BUILD)/bench/docs-$(BENCH_DIVISOR)
+	$(BENCH_PYTHON) bench/python_records.py $(BUILD)/zelreport $(BENCH_RUNS) $(BUILD)/bench/docs-$(BENCH_DIVISOR)
+# The html command's page against zelreport on the same documents, and
+# Chromium opening grid's page.
+bench-html: build $(BUILD)/bench/docs-$(BENCH_DIVISOR)/.done
+	$(BENCH_PYTHON) bench/python_html.py $(BUILD)/zelreport $(BENCH_RUNS) $(BUILD)/bench/docs-$(BENCH_DIVISOR)
 bench-companions-quick: build $(BUILD)/bench/docs-10/.done
 	$(BUILD)/bench/zelcompanions $(BUILD)/zelreport $(BUILD)/zelcheck $(BUILD)/zelfmt $(BUILD)/bench/zelexpat 10 $(BENCH_RUNS) $(BUILD)/bench/docs-10

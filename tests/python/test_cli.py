@@ -47,10 +47,15 @@ def test_plot_draws_a_picture_of_the_field(tmp_path):
     (["plot", SAMPLE, "--level", "2"], 1, "levels 1 to 1, not 2"),
     (["table", "missing.xml"], 1, "No such file or directory: 'missing.xml'"),
     (["plot"], 2, "the following arguments are required: FILE"),
+    (["plot", SAMPLE, "-o", "out.xyz"], 2, "cannot write out.xyz: unknown picture format (known extensions: "),
+    (["html", "missing.xml", "-o", "page.html"], 1, "No such file or directory: 'missing.xml'"),
+    (["html", SAMPLE, "--thumbnails", "some"], 2, "expected a count of records or 'all', not 'some'"),
 ])
 def test_command_line_failures(args, status, message, tmp_path):
     done = zelreport(*args, cwd=tmp_path)
-    assert (done.returncode, message in done.stderr) == (status, True), done.stderr
+    # One line of message (after argparse's usage line for a usage error), and no file left.
+    assert (done.returncode, message in done.stderr.splitlines()[-1]) == (status, True), done.stderr
+    assert "Traceback" not in done.stderr and not any(tmp_path.iterdir())
 
 
 def test_plot_without_matplotlib_says_so():
