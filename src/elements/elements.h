@@ -37,7 +37,4 @@ template <std::optional<std::string> Record::*field>
 void ParseString(Context& ctx, std::string_view name);
 void ParseValues(Context& ctx, std::string_view name);
 
-void setIntVar(Record& record, std::string_view name, std::int32_t value);
-void setStringVar(Record& record, std::string_view name, std::string_view text);
-
 }  // namespace zelreport

@@ -8,7 +8,6 @@
 #endif
 
 #include "elements/elements.h"
-#include "elements/field_slots.h"
 #include "elements/text_rules.h"
 #include "reader/context.h"
 #include "reader/lines.h"
@@ -26,46 +25,26 @@ void Store(std::optional<std::string>& field, std::string_view text) {
         field.emplace(text);
 }
 
-// The text fields an element sets.
 using TextField = std::optional<std::string> Record::*;
-constexpr FieldSetter<TextField> kTextSetters[] = {
-#define ZELREPORT_TEXT_SETTER(name, label) {#name, &Record::name, false},
-#define ZELREPORT_NO_INT(name, label, rule)
-    ZELREPORT_FIELDS(ZELREPORT_TEXT_SETTER, ZELREPORT_NO_INT)
-#undef ZELREPORT_TEXT_SETTER
-#undef ZELREPORT_NO_INT
-};
-constexpr FieldSlots kTextSlots(kTextSetters);
 
 // The field whose text, when it holds a ">", is stored as ">>".
 constexpr bool IsNomvar(TextField field) {
     return field == &Record::nomvar;
 }
 
-// Where a text element's content goes: its field, if it has one, and
-// whether that is nomvar.
+// Where a text element's content goes: its field, and whether that is
+// nomvar.
 struct TextTarget {
-    std::optional<std::string>* field = nullptr;
-    bool nomvar = false;
+    std::optional<std::string>* field;
+    bool nomvar;
 };
 
-// Sets the target's field, if it has one, to `text`.
+// Sets the target's field to `text`.
 void SetText(TextTarget target, std::string_view text) {
-    if (!target.field) return;
     // A nomvar holding ">" is stored as ">>".
     if (target.nomvar && text.find('>') != std::string_view::npos) text = ">>";
     Store(*target.field, text);
 }
-
-// The field of the name packed as `word`.
-TextTarget TargetOf(Record& r, std::uint64_t word) {
-    const FieldSlot<TextField>* slot = kTextSlots.Find(word);
-    return slot ? TextTarget{&(r.*slot->field), IsNomvar(slot->field)} : TextTarget{};
-}
-
-}  // namespace
-
-namespace {
 
 // The first byte at or after `q` that a text element's reading looks at:
 // "<", ">", a carriage return, a line feed, or a zero byte (which hides
@@ -172,9 +151,5 @@ void ParseString(Context& ctx, std::string_view name) {
 ZELREPORT_FIELDS(ZELREPORT_TEXT_INSTANCE, ZELREPORT_NO_INT)
 #undef ZELREPORT_TEXT_INSTANCE
 #undef ZELREPORT_NO_INT
-
-void setStringVar(Record& r, std::string_view name, std::string_view text) {
-    SetText(TargetOf(r, PackWord(name)), text);
-}
 
 }  // namespace zelreport

@@ -41,7 +41,6 @@ constexpr std::array<bool, 256> ByteTable(std::initializer_list<unsigned char> b
 }
 
 constexpr std::uint64_t kEveryByte = 0x0101010101010101;
-constexpr std::uint64_t kLow7Bits = 0x7F7F7F7F7F7F7F7F;
 constexpr std::uint64_t kHighBits = 0x8080808080808080;
 
 // Bit 7 of the first byte of `word` that is zero, and maybe of bytes after
