@@ -11,6 +11,7 @@
 #endif
 
 #include "reader/context.h"
+#include "reader/element_names.h"
 #include "reader/sweep.h"
 #include "record/report.h"
 
@@ -172,9 +173,9 @@ void ParseConfigFile(Context& ctx) {
         auto [name, has_slash, packed] = ReadName(in, buffer);
         if (in.read_failed) return;
         if (name.size() > 1) {
-            if (has_slash && name != "/zelrecord") {
+            if (has_slash && name != kRecordEndName) {
                 entry = nullptr;
-                if (name == "/orv-standard-file") return;
+                if (name == kRootEndName) return;
                 NextProperty(in);
             } else {
                 entry = ctx.keywords.Find(packed, name);
@@ -191,7 +192,7 @@ void ParseConfigFile(Context& ctx) {
                     entry = nullptr;
                 }
             }
-        } else if (name == "/zelrecord") {
+        } else if (name == kRecordEndName) {
             write_to_zelFile(ctx);
             NextProperty(in);
         }
