@@ -13,7 +13,7 @@
 
 #include "elements/split_policy.h"
 #include "keywords/keywords.h"
-#include "reader/observed_run.h"
+#include "run/observed_run.h"
 #include "record/data_array.h"
 
 namespace {

@@ -27,6 +27,10 @@ struct Record;
 
 // The handlers get the name in the document loop's NameBuffer, which has
 // room for word loads past its end.
+
+// The structural names' handler: moves to the "<" of the next tag.
+void SkipTag(Context& ctx, std::string_view name);
+// The handler of the integer elements whose number is dropped.
 void ParseInt(Context& ctx, std::string_view name);
 // ParseInt for one field, which it sets without looking it up by name.
 template <std::int32_t Record::*field, bool negated>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include <cstdint>
 
+#include "elements/context.h"
 #include "elements/digits.h"
 #include "elements/elements.h"
-#include "reader/context.h"
 #include "reader/lines.h"
 
 namespace zelreport {

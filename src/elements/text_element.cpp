@@ -7,9 +7,10 @@
 #include <emmintrin.h>
 #endif
 
+#include "elements/context.h"
 #include "elements/elements.h"
 #include "elements/text_rules.h"
-#include "reader/context.h"
+#include "reader/limits.h"
 #include "reader/lines.h"
 #include "reader/sweep.h"
 

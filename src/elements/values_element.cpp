@@ -7,12 +7,12 @@
 #include <type_traits>
 #include <utility>
 
+#include "elements/context.h"
 #include "elements/elements.h"
 #include "elements/number.h"
 #include "elements/short_run.h"
 #include "elements/text_rules.h"
 #include "elements/values_helper.h"
-#include "reader/context.h"
 #include "reader/element_names.h"
 #include "reader/lines.h"
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "elements/elements.h"
 #include "keywords/keywords.h"
-#include "reader/context.h"
 #include "reader/element_names.h"
+#include "record/record.h"
 
 namespace zelreport {
 

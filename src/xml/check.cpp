@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "reader/observed_run.h"
 #include "reader/threads.h"
+#include "run/observed_run.h"
 #include "xml/compare.h"
 #include "xml/diagnose.h"
 #include "xml/document_reader.h"

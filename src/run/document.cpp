@@ -10,26 +10,19 @@
 #include <emmintrin.h>
 #endif
 
-#include "reader/context.h"
 #include "reader/element_names.h"
+#include "reader/limits.h"
 #include "reader/sweep.h"
-#include "record/report.h"
+#include "run/document.h"
 
 namespace zelreport {
 
-void SkipTag(Context& ctx, std::string_view) {
-    Scanner& in = ctx.in;
-    // Usually the tag ends its line and the next line begins with a tag.
-    if (in.c == '>' && in.end - in.p >= 2 && in.p[0] == '\n' && in.p[1] == '<') return in.ResumeAt(in.p + 1);
-    SkipToTag(in);
-}
-
-void InitConfig(Context& ctx) {
-    if (!ctx.initialized) {
-        ctx.initialized = true;
-        for (const KeywordRow* row = flags; row->name; ++row) ctx.keywords.install(row->name, row->handler);
+void InitConfig(DocumentRun& run) {
+    if (!run.initialized) {
+        run.initialized = true;
+        for (const KeywordRow* row = flags; row->name; ++row) run.keywords.install(row->name, row->handler);
     }
-    ctx.in.c = 0;
+    run.ctx.in.c = 0;
 }
 
 namespace {
@@ -162,9 +155,10 @@ constexpr std::string_view kEmptyNameMessage = "ParseConfigFile(), found name is
 
 }  // namespace
 
-void ParseConfigFile(Context& ctx) {
+void ParseConfigFile(DocumentRun& run) {
+    Context& ctx = run.ctx;
     Scanner& in = ctx.in;
-    InitConfig(ctx);
+    InitConfig(run);
     in.AdvanceChar();
     const KeywordEntry* entry = nullptr;
     NameBuffer buffer;
@@ -178,7 +172,7 @@ void ParseConfigFile(Context& ctx) {
                 if (name == kRootEndName) return;
                 NextProperty(in);
             } else {
-                entry = ctx.keywords.Find(packed, name);
+                entry = run.keywords.Find(packed, name);
             }
         }
         if (entry) {
@@ -193,7 +187,7 @@ void ParseConfigFile(Context& ctx) {
                 }
             }
         } else if (name == kRecordEndName) {
-            write_to_zelFile(ctx);
+            write_to_zelFile(run);
             NextProperty(in);
         }
         if (ctx.out.failed || in.read_failed) return;
