@@ -14,6 +14,7 @@
 #include "elements/digits.h"
 #include "elements/exact_float.h"
 #include "elements/text_rules.h"
+#include "reader/sweep.h"
 
 namespace zelreport {
 
@@ -119,9 +120,7 @@ inline __m128i LastBytes(const unsigned char* table, int count) {
 // Bit k set when byte k of the 16 at `p` is not a digit; bit 16 set too,
 // so that the first set bit is at most 16.
 inline unsigned NonDigits(const char* p) {
-    __m128i values = _mm_sub_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), _mm_set1_epi8('0'));
-    __m128i digits = _mm_cmpeq_epi8(_mm_min_epu8(values, _mm_set1_epi8(9)), values);
-    return (~static_cast<unsigned>(_mm_movemask_epi8(digits)) & 0xFFFF) | 0x10000;
+    return Bytes16(p).Outside<'0', '9'>() | 1u << kWindowBytes;
 }
 
 // The number written by the `digits` digits (1 to 15) that end at `last`,

@@ -1,11 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include <algorithm>
-#include <bit>
 #include <cstring>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #include "elements/context.h"
 #include "elements/elements.h"
@@ -50,26 +45,8 @@ void SetText(TextTarget target, std::string_view text) {
 // The first byte at or after `q` that a text element's reading looks at:
 // "<", ">", a carriage return, a line feed, or a zero byte (which hides
 // what follows it); or `end`.
-const char* FindTextStop(const char* q, const char* end) {
-#if defined(__SSE2__)
-    for (; end - q >= 16; q += 16) {
-        __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
-        auto equal = [bytes](char byte) { return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(byte)); };
-        __m128i stops = _mm_or_si128(
-            _mm_or_si128(_mm_or_si128(equal('<'), equal('>')), _mm_or_si128(equal('\r'), equal('\n'))),
-            equal('\0'));
-        if (unsigned found = static_cast<unsigned>(_mm_movemask_epi8(stops)))
-            return q + std::countr_zero(found);
-    }
-#endif
-    for (; end - q >= 8; q += 8) {
-        std::uint64_t word = Load8(q);
-        std::uint64_t stops = BytesEqual(word, '<') | BytesEqual(word, '>') | BytesEqual(word, '\r') |
-                              BytesEqual(word, '\n') | ZeroBytes(word);
-        if (stops) return q + FirstMarked(stops);
-    }
-    while (q < end && *q != '<' && *q != '>' && *q != '\r' && *q != '\n' && *q != '\0') ++q;
-    return q;
+[[gnu::noinline]] const char* FindTextStop(const char* q, const char* end) {
+    return FindAny<'<', '>', '\r', '\n', '\0'>(q, end);
 }
 
 // The usual text element, inside the block: from the opening tag's ">",

@@ -1,19 +1,16 @@
 // SPDX-License-Identifier: MIT
 // The document loop: read an element name, look it up, run its handler.
+#include "run/document.h"
+
 #include <algorithm>
 #include <array>
 #include <bit>
 #include <cstring>
 #include <optional>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "reader/element_names.h"
 #include "reader/limits.h"
 #include "reader/sweep.h"
-#include "run/document.h"
 
 namespace zelreport {
 
@@ -41,7 +38,7 @@ inline std::uint64_t NameStops(std::uint64_t word) {
 bool HasByte(std::string_view text, unsigned char byte) {
     for (std::size_t i = 0; i < text.size(); i += 8) {
         std::uint64_t found = BytesEqual(Load8(text.data() + i), byte);
-        if (text.size() - i < 8) found &= (std::uint64_t{1} << (8 * (text.size() - i))) - 1;
+        if (text.size() - i < 8) found &= BytesBefore(static_cast<int>(text.size() - i));
         if (found) return true;
     }
     return false;
@@ -55,55 +52,24 @@ struct Name {
     PackedName packed;  // for the keyword lookup
 };
 
-// The usual name: under sixteen bytes, no zero byte, inside the block
+// The usual name: under fifteen bytes, no zero byte, inside the block
 // with room for a 16-byte load. Read with that load.
 std::optional<Name> ReadShortName(Scanner& in, NameBuffer& buffer) {
-    if (in.c == kEndOfInput || in.end - in.Here() < 16) return std::nullopt;
+    if (in.c == kEndOfInput || in.end - in.Here() < sweep::kWidth) return std::nullopt;
     const char* q = in.Here();
-#if defined(__SSE2__)
-    // 0xFF in the first sixteen bytes, 0 in the next: the sixteen from
-    // place 16 - n keep the first n bytes of a load.
-    alignas(32) static constexpr unsigned char kFirstBytes[32] = {
-        0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
-    __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
-    auto marks = [bytes](char byte) {
-        return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(byte))));
-    };
-    unsigned zeros = marks('\0');
-    // The sixteenth byte stops the name too: a name that long is read the long way.
-    int length = std::countr_zero(marks('<') | marks('>') | zeros | 0x8000u);
+    Bytes16 bytes(q);
+    unsigned zeros = bytes.AnyOf<'\0'>();
+    // The sixteenth byte stops the name too: one of fifteen bytes or more is
+    // read the long way.
+    int length = std::countr_zero(bytes.AnyOf<'<', '>'>() | zeros | 0x8000u);
     if (length == 15 || (zeros >> length & 1)) return std::nullopt;
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(buffer.data()), bytes);
-    __m128i kept =
-        _mm_and_si128(bytes, _mm_loadu_si128(reinterpret_cast<const __m128i*>(kFirstBytes + 16 - length)));
+    bytes.Store(buffer.data());
     Name name;
     name.text = {buffer.data(), static_cast<std::size_t>(length)};
-    name.packed.length = name.text.size();
-    name.packed.words[0] = static_cast<std::uint64_t>(_mm_cvtsi128_si64(kept));
-    name.packed.words[1] = static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_srli_si128(kept, 8)));
-    name.has_slash = (marks('/') & ((1u << length) - 1)) != 0;
+    name.packed = Pack(bytes, name.text.size());
+    name.has_slash = (bytes.AnyOf<'/'>() & ((1u << length) - 1)) != 0;
     in.ResumeAt(q + length);
     return name;
-#else
-    std::uint64_t first = Load8(q), second = Load8(q + 8);
-    std::uint64_t stops = NameStops(first);
-    int length = stops ? FirstMarked(stops) : 8 + FirstMarked(NameStops(second) | std::uint64_t{1} << 63);
-    if (length == 15 || q[length] == '\0') return std::nullopt;
-    std::memcpy(buffer.data(), &first, sizeof first);
-    std::memcpy(buffer.data() + 8, &second, sizeof second);
-    Name name;
-    name.text = {buffer.data(), static_cast<std::size_t>(length)};
-    name.packed.length = name.text.size();
-    name.packed.words[0] = first & BytesBefore(std::min(length, 8));
-    std::uint64_t slashes = BytesEqual(name.packed.words[0], '/') & BytesBefore(std::min(length, 8));
-    if (length > 8) {
-        name.packed.words[1] = second & BytesBefore(length - 8);
-        slashes |= BytesEqual(name.packed.words[1], '/') & BytesBefore(length - 8);
-    }
-    name.has_slash = slashes != 0;
-    in.ResumeAt(q + length);
-    return name;
-#endif
 }
 
 // Reads a name up to ">", "<" or end of input, at most kMaxNameLength
