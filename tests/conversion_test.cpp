@@ -12,8 +12,11 @@
 #include <cstdlib>
 #include <fstream>
 #include <random>
+#include <string>
 
 #include "elements/number.h"
+#include "elements/short_number.h"
+#include "elements/short_run.h"
 #include "record/report.h"
 #include "support/oracles.h"
 
@@ -68,6 +71,91 @@ TEST(Conversion, SpellingsNextToHalfwayPointsMatchScanf) {
         for (int digits = 15; digits <= 17; ++digits) {
             std::snprintf(text, sizeof text, "%.*g", digits, halfway);
             ExpectScanfFloat(text);
+        }
+    }
+}
+
+// strtof in the C locale, whatever the host's: the reference for a plain
+// decimal.
+std::uint32_t StrtofBits(const std::string& token) {
+    static const locale_t c_locale = newlocale(LC_ALL_MASK, "C", locale_t{});
+    return std::bit_cast<std::uint32_t>(strtof_l(token.c_str(), nullptr, c_locale));
+}
+
+// Every rung of the float readers' ladder that takes the whole token
+// gives strtof's float, bit for bit; a rung that does not take it gives
+// nothing. The in-place readers see the token between blanks, with the
+// room they need around it.
+void ExpectLadderLikeStrtof(const std::string& token) {
+    using namespace zelreport;
+    const std::uint32_t want = StrtofBits(token);
+    std::string room(kShortNumberLookBack, ' ');
+    room.append(token).append(kShortNumberReach + 1, ' ');
+    const char* start = room.data() + kShortNumberLookBack;
+    const char* room_end = room.data() + room.size();
+    using Rung = const char* (*)(const char*, const char*, float&);
+    const struct {
+        const char* name;
+        Rung read;
+    } rungs[] = {{"in place", ParseInPlace}, {"short", ParseShortFloat}, {"plain", ParsePlainFloat}};
+    for (const auto& rung : rungs) {
+        float value;
+        const char* end = rung.read(start, room_end, value);
+        if (!end) continue;
+        ASSERT_EQ(end, start + token.size()) << rung.name << " reader stops inside \"" << token << "\"";
+        ASSERT_EQ(std::bit_cast<std::uint32_t>(value), want) << rung.name << " reader: \"" << token << "\"";
+    }
+    std::string scratch;
+    ASSERT_EQ(std::bit_cast<std::uint32_t>(ConvertFloat(token, scratch)), want) << "\"" << token << "\"";
+}
+
+// `digits` with a point before place `point`.
+std::string WithPoint(const std::string& digits, std::size_t point) {
+    std::string text = digits.substr(0, point);
+    text += '.';
+    return text.append(digits, point);
+}
+
+// The shapes of a short number: every count of digits up to one past the
+// nineteen the readers hold, the point at every place or none, a sign or
+// none, exponents around the edges of exact doubles and of floats.
+TEST(Conversion, ShortNumberShapesMatchStrtof) {
+    const std::string patterns[] = {"98765432109876543210", "10000000000000000000", "99999999999999999999",
+                                    "00000000000000000007"};
+    const char* const exponents[] = {"",     "e0",  "E+5", "e-5",  "e22",  "e-22", "e23", "e-23", "e27",
+                                     "e-27", "e28", "e38", "e-38", "e-45", "e-46", "e39", "e123", "e-123"};
+    for (std::size_t count = 1; count <= 20; ++count) {
+        for (const std::string& pattern : patterns) {
+            const std::string digits = pattern.substr(pattern.size() - count);
+            for (std::size_t point = 0; point <= count + 1; ++point) {
+                // Places 0 to count put the point there; count + 1 leaves it out.
+                std::string mantissa = point <= count ? WithPoint(digits, point) : digits;
+                for (const char* exponent : exponents)
+                    for (const char* sign : {"", "-"})
+                        ExpectLadderLikeStrtof(std::string(sign).append(mantissa).append(exponent));
+            }
+        }
+    }
+}
+
+// Decimals exactly halfway between two neighbouring floats, and one unit
+// of their last digit either side: odd 25-bit numbers times powers of two,
+// written out whole (up to nineteen digits), so that ties go to even.
+TEST(Conversion, HalfwayDecimalsMatchStrtof) {
+    for (std::uint64_t odd : {16777217ull, 16777219ull, 33554431ull, 25165825ull}) {
+        for (int shift = 0; odd << shift < 10'000'000'000'000'000'000ull && shift < 39; ++shift) {
+            std::uint64_t whole = odd << shift;
+            for (std::uint64_t near : {whole - 1, whole, whole + 1})
+                ExpectLadderLikeStrtof(std::to_string(near));
+        }
+        // odd / 2^n = odd * 5^n / 10^n: n decimals.
+        std::uint64_t scaled = odd;
+        for (std::size_t decimals = 1; decimals <= 11; ++decimals) {
+            scaled *= 5;
+            for (std::uint64_t near : {scaled - 1, scaled, scaled + 1}) {
+                std::string text = std::to_string(near);
+                ExpectLadderLikeStrtof(WithPoint(text, text.size() - decimals));
+            }
         }
     }
 }
