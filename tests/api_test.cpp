@@ -15,6 +15,7 @@
 #include <system_error>
 #include <vector>
 
+#include "support/blocks.h"
 #include "support/run.h"
 #include "zelreport/zelreport.h"
 
@@ -265,11 +266,8 @@ TEST(Api, LongRunsGiveWhatSmallPiecesGive) {
     Collected whole, pieces, blocks, rebuilt;
     ASSERT_EQ(run_buffer(doc, whole.handlers).status, Status::ok);
     // Pieces too small to split, and blocks split with tokens across them.
-    std::vector<std::string> small, mid;
-    for (std::size_t at = 0; at < doc.size(); at += 1000) small.push_back(doc.substr(at, 1000));
-    for (std::size_t at = 0; at < doc.size(); at += 40009) mid.push_back(doc.substr(at, 40009));
-    ASSERT_EQ(run_reader(Pieces(small), pieces.handlers).status, Status::ok);
-    ASSERT_EQ(run_reader(Pieces(mid), blocks.handlers).status, Status::ok);
+    ASSERT_EQ(run_reader(zeltest::InBlocksOf(doc, 1000), pieces.handlers).status, Status::ok);
+    ASSERT_EQ(run_reader(zeltest::InBlocksOf(doc, 40009), blocks.handlers).status, Status::ok);
     rebuilt.handlers.output = {};
     rebuilt.handlers.on_record = [&rebuilt](const RecordView& r) { append_report(r, rebuilt.out); };
     run_buffer(doc, rebuilt.handlers);
