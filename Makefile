@@ -5,7 +5,7 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
 
-.PHONY: all configure build run test test-slow sanitize format clean
+.PHONY: all configure build run test test-slow sanitize format format-check clean
 
 all: build
 
@@ -36,6 +36,11 @@ sanitize:
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h' '*.c')
+
+# Fails, naming the places, when a C or C++ source is not as `make format`
+# leaves it.
+format-check:
+	clang-format --dry-run --Werror $$(git ls-files '*.cpp' '*.h' '*.c')
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(FUZZ_BUILD)-coverage
