@@ -41,6 +41,22 @@ TEST(Sweep, LoadUpTo8TakesEveryLengthAtEveryAlignment) {
     }
 }
 
+// The word matches mark the first byte they look for exactly, and none
+// before it: every byte value at every place of a word of plain bytes.
+TEST(Sweep, WordMatchesMarkTheFirstByteExactly) {
+    for (int place = 0; place < 8; ++place) {
+        for (int value = 0; value < 256; ++value) {
+            std::uint64_t word = kEveryByte * 'a';
+            word = (word & ~(std::uint64_t{0xFF} << (8 * place))) | std::uint64_t(value) << (8 * place);
+            auto first = [&](std::uint64_t marks) { return marks ? FirstMarked(marks) : 8; };
+            int below_blank = value < ' ' ? place : 8, equal = value == '<' ? place : 8;
+            ASSERT_EQ(first(BytesBelow(word, ' ')), below_blank) << place << " " << value;
+            ASSERT_EQ(first(BytesEqual(word, '<')), equal) << place << " " << value;
+            ASSERT_EQ(first(ZeroBytes(word)), value == 0 ? place : 8) << place << " " << value;
+        }
+    }
+}
+
 // Every question of the sixteen-byte view against a loop, with byte
 // `place` of a plain background set to each value in turn.
 template <typename Bytes16Kind>

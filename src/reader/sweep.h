@@ -50,12 +50,17 @@ constexpr std::array<bool, 256> ByteTable(std::initializer_list<unsigned char> b
 constexpr std::uint64_t kEveryByte = 0x0101010101010101;
 constexpr std::uint64_t kHighBits = 0x8080808080808080;
 
-// Bit 7 of the first byte of `word` that is zero, and maybe of bytes after
-// it (a borrow runs on from a zero byte), never of a byte before it: so
-// the first mark is exact, and a mark among the first n bytes means a
-// zero byte among them.
+// Bit 7 of the first byte of `word` below `bound` (1 to 128), and maybe
+// of bytes after it (a borrow runs on from such a byte), never of a byte
+// before it: so the first mark is exact, and a mark among the first n
+// bytes means such a byte among them.
+inline std::uint64_t BytesBelow(std::uint64_t word, unsigned char bound) {
+    return (word - kEveryByte * bound) & ~word & kHighBits;
+}
+
+// Bit 7 of the first byte of `word` that is zero, as above.
 inline std::uint64_t ZeroBytes(std::uint64_t word) {
-    return (word - kEveryByte) & ~word & kHighBits;
+    return BytesBelow(word, 1);
 }
 
 // Bit 7 of the first byte of `word` equal to `byte`, as above.
