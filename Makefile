@@ -5,7 +5,7 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
 
-.PHONY: all configure build run test test-slow sanitize format format-check clean
+.PHONY: all configure build run test test-slow sanitize format format-check floors-check clean
 
 all: build
 
@@ -41,6 +41,11 @@ format:
 # leaves it.
 format-check:
 	clang-format --dry-run --Werror $$(git ls-files '*.cpp' '*.h' '*.c')
+
+# Fails, naming the include, when a source under src/ includes a folder
+# that is not below its own (the floors of docs/development.md).
+floors-check:
+	sh .ci/include_floors.sh .
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(FUZZ_BUILD)-coverage
