@@ -72,18 +72,6 @@ TEST(Api, ViewsCarryTheConvertedValues) {
     }
 }
 
-// A reader that hands the document over in `pieces`, then ends.
-ReadBlock Pieces(
-    std::vector<std::string> pieces, std::function<void()> before_each = [] {}) {
-    return
-        [pieces = std::move(pieces), before_each, next = std::size_t{0}](char* buffer, std::size_t) mutable {
-            before_each();
-            if (next == pieces.size()) return 0L;
-            std::memcpy(buffer, pieces[next].data(), pieces[next].size());
-            return static_cast<long>(pieces[next++].size());
-        };
-}
-
 TEST(Api, EveryEntryGivesTheSameReport) {
     const std::string doc = zeltest::Sample();
     Collected memory, descriptor, stream, reader, rebuilt;
@@ -97,7 +85,7 @@ TEST(Api, EveryEntryGivesTheSameReport) {
     std::FILE* file = std::fopen(EXAMPLES_DIR "/sample.xml", "rb");
     EXPECT_EQ(run_file(file, stream.handlers).status, Status::ok);
     std::fclose(file);
-    EXPECT_EQ(run_reader(Pieces({doc}), reader.handlers).status, Status::ok);
+    EXPECT_EQ(run_reader(zeltest::InBlocksOf(doc, doc.size()), reader.handlers).status, Status::ok);
     rebuilt.handlers.output = {};
     rebuilt.handlers.on_record = [&rebuilt](const RecordView& r) { append_report(r, rebuilt.out); };
     run_buffer(doc, rebuilt.handlers);
@@ -112,8 +100,9 @@ TEST(Api, OutputIsHandedOnBeforeEachRead) {
     const std::size_t second = doc.find("<zelrecord>", doc.find("</zelrecord>"));
     Collected c;
     std::vector<std::string> seen;
-    run_reader(Pieces({doc.substr(0, second), doc.substr(second)}, [&] { seen.push_back(c.out); }),
-               c.handlers);
+    int reads = 0;
+    auto sizes = [&] { return seen.push_back(c.out), reads++ == 0 ? second : doc.size(); };
+    run_reader(zeltest::InDrawnBlocks(doc, sizes), c.handlers);
     EXPECT_EQ(seen, (std::vector<std::string>{"", SampleReport(0), SampleReport()}));
 }
 
