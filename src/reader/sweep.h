@@ -7,6 +7,7 @@
 
 #include <array>
 #include <bit>
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -55,6 +56,7 @@ constexpr std::uint64_t kHighBits = 0x8080808080808080;
 // before it: so the first mark is exact, and a mark among the first n
 // bytes means such a byte among them.
 inline std::uint64_t BytesBelow(std::uint64_t word, unsigned char bound) {
+    assert(bound >= 1 && bound <= 128);
     return (word - kEveryByte * bound) & ~word & kHighBits;
 }
 
@@ -78,9 +80,10 @@ inline int FirstMarked(std::uint64_t mask) {
     return std::countr_zero(mask) / 8;
 }
 
-// Sixteen bytes looked at together. Each question answers with a mask
-// that has bit k set for byte k, every byte answered exactly. Where SSE2
-// is missing, two words answer the same questions.
+// Sixteen bytes looked at together, loaded from a place that has sixteen
+// readable bytes. Each question answers with a mask that has bit k set for
+// byte k, every byte answered exactly. Where SSE2 is missing, two words
+// answer the same questions.
 namespace sweep {
 
 constexpr int kWidth = 16;
@@ -107,6 +110,7 @@ public:
     void Store(char* out) const { std::memcpy(out, words_, sizeof words_); }
     // The first `count` bytes (0 to 16) as two words, zero beyond them.
     std::array<std::uint64_t, 2> FirstBytes(int count) const {
+        assert(count >= 0 && count <= kWidth);
         int head = count < 8 ? count : 8;
         return {words_[0] & BytesBefore(head), words_[1] & BytesBefore(count - head)};
     }
@@ -146,6 +150,7 @@ public:
     }
     void Store(char* out) const { _mm_storeu_si128(reinterpret_cast<__m128i*>(out), bytes_); }
     std::array<std::uint64_t, 2> FirstBytes(int count) const {
+        assert(count >= 0 && count <= kWidth);
         // 0xFF in the first sixteen bytes, 0 in the next: the sixteen from
         // place 16 - count keep the first `count` bytes.
         alignas(32) static constexpr unsigned char kKeep[2 * kWidth] = {
