@@ -24,26 +24,6 @@ void InitConfig(DocumentRun& run) {
 
 namespace {
 
-// The bytes a name sweep stops at: its two delimiters, and the zero byte
-// that hides the rest of the name from every test.
-constexpr std::array<bool, 256> kNameStops = ByteTable({'<', '>', '\0'});
-
-// Marks the bytes of `word` that a name sweep stops at.
-inline std::uint64_t NameStops(std::uint64_t word) {
-    return BytesEqual(word, '<') | BytesEqual(word, '>') | ZeroBytes(word);
-}
-
-// True when `text`, in a buffer with room for a word load past its end,
-// holds `byte`.
-bool HasByte(std::string_view text, unsigned char byte) {
-    for (std::size_t i = 0; i < text.size(); i += 8) {
-        std::uint64_t found = BytesEqual(Load8(text.data() + i), byte);
-        if (text.size() - i < 8) found &= BytesBefore(static_cast<int>(text.size() - i));
-        if (found) return true;
-    }
-    return false;
-}
-
 // A name as the loop tests it: its bytes up to the first zero byte, and
 // whether they hold a "/".
 struct Name {
@@ -72,49 +52,43 @@ std::optional<Name> ReadShortName(Scanner& in, NameBuffer& buffer) {
     return name;
 }
 
+// Any other name, out of the usual one's way: up to ">", "<" or end of
+// input, at most kMaxNameLength bytes, across blocks.
+[[gnu::noinline]] Name ReadLongName(Scanner& in, NameBuffer& buffer) {
+    std::size_t length = 0;
+    std::size_t visible = kMaxNameLength;  // shortened at the first zero byte
+    while (in.c != '>' && in.c != '<' && in.c != kEndOfInput && length < kMaxNameLength) {
+        // Up to the name's end, the block's end or the length limit; a
+        // zero byte is kept, and the sweep goes on past it.
+        const char* q = in.Here();
+        const char* limit = q + std::min<std::ptrdiff_t>(in.end - q, kMaxNameLength - length);
+        for (;;) {
+            const char* stop = FindAny<'<', '>', '\0'>(q, limit);
+            std::memcpy(buffer.data() + length, q, static_cast<std::size_t>(stop - q));
+            length += static_cast<std::size_t>(stop - q);
+            q = stop;
+            if (q == limit || *q != '\0') break;
+            visible = std::min(visible, length);
+            buffer[length++] = '\0';
+            ++q;
+        }
+        in.ResumeAt(q);
+    }
+    Name name;
+    name.text = {buffer.data(), std::min(visible, length)};
+    const char* text_end = name.text.data() + name.text.size();
+    name.has_slash = FindAny<'/'>(name.text.data(), text_end) != text_end;
+    name.packed = PackPadded(name.text.data(), name.text.size());
+    return name;
+}
+
 // Reads a name up to ">", "<" or end of input, at most kMaxNameLength
 // bytes; the byte that stopped it stays in `c`. Tests on a name see it
 // only up to its first zero byte.
 Name ReadName(Scanner& in, NameBuffer& buffer) {
     if (in.c == '<' || in.c == '/' || in.c == '>') in.AdvanceChar();
     if (std::optional<Name> name = ReadShortName(in, buffer)) return *name;
-    std::size_t length = 0;
-    std::size_t visible = kMaxNameLength;  // shortened at the first zero byte
-    while (in.c != '>' && in.c != '<' && in.c != kEndOfInput && length < kMaxNameLength) {
-        const char* q = in.Here();
-        // Eight bytes at a time while the block and the limit allow,
-        // then byte by byte, up to the name's end, the block's end or
-        // the length limit.
-        while (in.end - q >= 8 && length + 8 <= kMaxNameLength) {
-            std::uint64_t word = Load8(q);
-            std::memcpy(buffer.data() + length, &word, sizeof word);
-            std::uint64_t stops = NameStops(word);
-            if (stops == 0) {
-                q += 8, length += 8;
-                continue;
-            }
-            int run = FirstMarked(stops);
-            q += run, length += static_cast<std::size_t>(run);
-            if (*q != '\0') break;
-            visible = std::min(visible, length);
-            ++q, ++length;
-        }
-        const char* limit = q + std::min<std::ptrdiff_t>(in.end - q, kMaxNameLength - length);
-        for (; q < limit; ++q) {
-            unsigned char b = static_cast<unsigned char>(*q);
-            if (kNameStops[b]) {
-                if (b != '\0') break;
-                visible = std::min(visible, length);
-            }
-            buffer[length++] = static_cast<char>(b);
-        }
-        in.ResumeAt(q);
-    }
-    Name name;
-    name.text = {buffer.data(), std::min(visible, length)};
-    name.has_slash = HasByte(name.text, '/');
-    name.packed = PackPadded(name.text.data(), name.text.size());
-    return name;
+    return ReadLongName(in, buffer);
 }
 
 constexpr std::string_view kEmptyNameMessage = "ParseConfigFile(), found name is empty \n";
