@@ -100,8 +100,7 @@ TEST(Api, OutputIsHandedOnBeforeEachRead) {
     const std::size_t second = doc.find("<zelrecord>", doc.find("</zelrecord>"));
     Collected c;
     std::vector<std::string> seen;
-    int reads = 0;
-    auto sizes = [&] { return seen.push_back(c.out), reads++ == 0 ? second : doc.size(); };
+    auto sizes = [&, reads = 0]() mutable { return seen.push_back(c.out), reads++ ? doc.size() : second; };
     run_reader(zeltest::InDrawnBlocks(doc, sizes), c.handlers);
     EXPECT_EQ(seen, (std::vector<std::string>{"", SampleReport(0), SampleReport()}));
 }

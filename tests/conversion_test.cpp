@@ -61,20 +61,14 @@ TEST(Conversion, OddTokensMatchTheCLibrary) {
     }
 }
 
-// strtof in the C locale, whatever the host's: the reference for a plain
-// decimal.
-std::uint32_t StrtofBits(const std::string& token) {
-    static const locale_t c_locale = newlocale(LC_ALL_MASK, "C", locale_t{});
-    return std::bit_cast<std::uint32_t>(strtof_l(token.c_str(), nullptr, c_locale));
-}
-
 // Every rung of the float readers' ladder that takes the whole token
-// gives strtof's float, bit for bit; a rung that does not take it gives
-// nothing. The in-place readers see the token between blanks, with the
-// room they need around it.
+// gives the float of strtof in the C locale (whatever the host's), bit
+// for bit; a rung that does not take it gives nothing. The in-place
+// readers see the token between blanks, with the room they need around it.
 void ExpectLadderLikeStrtof(const std::string& token) {
     using namespace zelreport;
-    const std::uint32_t want = StrtofBits(token);
+    static const locale_t c_locale = newlocale(LC_ALL_MASK, "C", locale_t{});
+    const auto want = std::bit_cast<std::uint32_t>(strtof_l(token.c_str(), nullptr, c_locale));
     std::string room(kShortNumberLookBack, ' ');
     room.append(token).append(kShortNumberReach + 1, ' ');
     const char* start = room.data() + kShortNumberLookBack;

@@ -30,12 +30,11 @@ std::string LibraryReport(const std::string& document, std::size_t block) {
     std::string report;
     zelreport::Handlers handlers;
     handlers.output = [&report](std::string_view text) { return report.append(text), true; };
-    if (block == 0) {
-        zelreport::run_buffer(document, handlers);
-        return report;
-    }
     auto read_after_end = [] { ADD_FAILURE() << "read again after the end of input"; };
-    zelreport::run_reader(zeltest::InBlocksOf(document, block, read_after_end), handlers);
+    if (block == 0)
+        zelreport::run_buffer(document, handlers);
+    else
+        zelreport::run_reader(zeltest::InBlocksOf(document, block, read_after_end), handlers);
     return report;
 }
 
