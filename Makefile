@@ -5,7 +5,7 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
 
-.PHONY: all configure build run test test-slow sanitize format clean
+.PHONY: all configure build run test test-slow sanitize format format-check floors-check clean
 
 all: build
 
@@ -36,6 +36,16 @@ sanitize:
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h' '*.c')
+
+# Fails, naming the places, when a C or C++ source is not as `make format`
+# leaves it.
+format-check:
+	clang-format --dry-run --Werror $$(git ls-files '*.cpp' '*.h' '*.c')
+
+# Fails, naming the include, when a source under src/ includes a folder
+# that is not below its own (the floors of docs/development.md).
+floors-check:
+	sh .ci/include_floors.sh .
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(FUZZ_BUILD)-coverage

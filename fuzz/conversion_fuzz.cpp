@@ -17,6 +17,7 @@
 
 #include "elements/number.h"
 #include "elements/short_number.h"
+#include "elements/short_run.h"
 #include "fuzz_check.h"
 #include "support/oracles.h"
 
@@ -32,14 +33,6 @@ std::string HalfwaySpelling(const std::uint8_t* data) {
     std::snprintf(text, sizeof text, data[4] & 0x80 ? "-%.*e" : "%.*g", 1 + data[4] % 24,
                   (double{low} + double{high}) / 2);
     return text;
-}
-
-const char* ParseInPlace(const char* q, const char* end, float& value) {
-#if ZELREPORT_FLOAT_IN_PLACE
-    return zelreport::ParseFloatInPlace(q, end, value);
-#else
-    return zelreport::ParseShortFloat(q, end, value);
-#endif
 }
 
 void Check(const std::string& token) {
@@ -62,7 +55,7 @@ void Check(const std::string& token) {
     std::string room = std::string(zelreport::kShortNumberLookBack, ' ') + token +
                        std::string(zelreport::kShortNumberReach + 1, ' ');
     const char* start = room.data() + zelreport::kShortNumberLookBack;
-    if (ParseInPlace(start, room.data() + room.size(), in_place) == start + token.size() &&
+    if (zelreport::ParseInPlace(start, room.data() + room.size(), in_place) == start + token.size() &&
         std::bit_cast<std::uint32_t>(in_place) != std::bit_cast<std::uint32_t>(want))
         zelfuzz::Fail(("in-place reading of \"" + token + "\" as sscanf").c_str(), std::to_string(want),
                       std::to_string(in_place));

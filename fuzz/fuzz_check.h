@@ -7,10 +7,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <string_view>
 
+#include "support/blocks.h"
 #include "zelreport/zelreport.h"
 
 namespace zelfuzz {
@@ -32,16 +32,13 @@ inline void ExpectEqual(const char* what, std::string_view expected, std::string
 // `seed`, so every input replays alike and block ends fall everywhere.
 // Nothing may be read once the end of input was seen.
 inline zelreport::ReadBlock Pieces(std::string_view document, std::uint32_t seed) {
-    return [document, seed, at = std::size_t{0}, ended = false](char* buffer,
-                                                                std::size_t capacity) mutable -> long {
-        if (ended) Fail("no read after the end of input", "", "a read");
-        ended = at == document.size();
-        seed = seed * 1103515245u + 12345u;
-        std::size_t piece = std::min({capacity, document.size() - at, std::size_t{1} + (seed >> 16) % 17});
-        std::memcpy(buffer, document.data() + at, piece);
-        at += piece;
-        return static_cast<long>(piece);
-    };
+    return zeltest::InDrawnBlocks(
+        document,
+        [seed]() mutable {
+            seed = seed * 1103515245u + 12345u;
+            return std::size_t{1} + (seed >> 16) % 17;
+        },
+        [] { Fail("no read after the end of input", "", "a read"); });
 }
 
 }  // namespace zelfuzz

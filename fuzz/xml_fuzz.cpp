@@ -10,11 +10,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "support/blocks.h"
 #include "xml/check.h"
 #include "xml/compare/meaning.h"
 #include "xml/format.h"
@@ -35,13 +35,10 @@ using namespace zelreport::xml;
 // length, so that names and tags straddle blocks everywhere.
 ReadFn InPieces(std::string_view document) {
     std::uint32_t state = static_cast<std::uint32_t>(document.size()) * 2654435761u + 1;
-    return [document, state, at = std::size_t{0}](char* buffer, std::size_t capacity) mutable -> long {
+    return zeltest::InDrawnBlocks(document, [state]() mutable {
         state = state * 1103515245u + 12345u;
-        std::size_t n = std::min({capacity, document.size() - at, std::size_t{1} + (state >> 16) % 64});
-        std::memcpy(buffer, document.data() + at, n);
-        at += n;
-        return static_cast<long>(n);
-    };
+        return std::size_t{1} + (state >> 16) % 64;
+    });
 }
 
 struct Meaning final : RecordSink {

@@ -15,6 +15,7 @@
 #include <system_error>
 #include <vector>
 
+#include "support/blocks.h"
 #include "support/run.h"
 #include "zelreport/zelreport.h"
 
@@ -71,18 +72,6 @@ TEST(Api, ViewsCarryTheConvertedValues) {
     }
 }
 
-// A reader that hands the document over in `pieces`, then ends.
-ReadBlock Pieces(
-    std::vector<std::string> pieces, std::function<void()> before_each = [] {}) {
-    return
-        [pieces = std::move(pieces), before_each, next = std::size_t{0}](char* buffer, std::size_t) mutable {
-            before_each();
-            if (next == pieces.size()) return 0L;
-            std::memcpy(buffer, pieces[next].data(), pieces[next].size());
-            return static_cast<long>(pieces[next++].size());
-        };
-}
-
 TEST(Api, EveryEntryGivesTheSameReport) {
     const std::string doc = zeltest::Sample();
     Collected memory, descriptor, stream, reader, rebuilt;
@@ -96,7 +85,7 @@ TEST(Api, EveryEntryGivesTheSameReport) {
     std::FILE* file = std::fopen(EXAMPLES_DIR "/sample.xml", "rb");
     EXPECT_EQ(run_file(file, stream.handlers).status, Status::ok);
     std::fclose(file);
-    EXPECT_EQ(run_reader(Pieces({doc}), reader.handlers).status, Status::ok);
+    EXPECT_EQ(run_reader(zeltest::InBlocksOf(doc, doc.size()), reader.handlers).status, Status::ok);
     rebuilt.handlers.output = {};
     rebuilt.handlers.on_record = [&rebuilt](const RecordView& r) { append_report(r, rebuilt.out); };
     run_buffer(doc, rebuilt.handlers);
@@ -111,8 +100,8 @@ TEST(Api, OutputIsHandedOnBeforeEachRead) {
     const std::size_t second = doc.find("<zelrecord>", doc.find("</zelrecord>"));
     Collected c;
     std::vector<std::string> seen;
-    run_reader(Pieces({doc.substr(0, second), doc.substr(second)}, [&] { seen.push_back(c.out); }),
-               c.handlers);
+    auto sizes = [&, reads = 0]() mutable { return seen.push_back(c.out), reads++ ? doc.size() : second; };
+    run_reader(zeltest::InDrawnBlocks(doc, sizes), c.handlers);
     EXPECT_EQ(seen, (std::vector<std::string>{"", SampleReport(0), SampleReport()}));
 }
 
@@ -265,11 +254,8 @@ TEST(Api, LongRunsGiveWhatSmallPiecesGive) {
     Collected whole, pieces, blocks, rebuilt;
     ASSERT_EQ(run_buffer(doc, whole.handlers).status, Status::ok);
     // Pieces too small to split, and blocks split with tokens across them.
-    std::vector<std::string> small, mid;
-    for (std::size_t at = 0; at < doc.size(); at += 1000) small.push_back(doc.substr(at, 1000));
-    for (std::size_t at = 0; at < doc.size(); at += 40009) mid.push_back(doc.substr(at, 40009));
-    ASSERT_EQ(run_reader(Pieces(small), pieces.handlers).status, Status::ok);
-    ASSERT_EQ(run_reader(Pieces(mid), blocks.handlers).status, Status::ok);
+    ASSERT_EQ(run_reader(zeltest::InBlocksOf(doc, 1000), pieces.handlers).status, Status::ok);
+    ASSERT_EQ(run_reader(zeltest::InBlocksOf(doc, 40009), blocks.handlers).status, Status::ok);
     rebuilt.handlers.output = {};
     rebuilt.handlers.on_record = [&rebuilt](const RecordView& r) { append_report(r, rebuilt.out); };
     run_buffer(doc, rebuilt.handlers);

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 // The value conversions and report spellings against the C library they
 // must equal: sscanf "%f" bit for bit, strtol saturated to 32 bits,
-// printf "%f" and "%d". The odd tokens are the fuzz targets' dictionary;
-// randomized sweeps live in the fuzz targets.
+// printf "%f" and "%d"; the shapes of short numbers and halfway decimals
+// through every rung of the float readers against strtof. The odd tokens
+// are the fuzz targets' dictionary; randomized sweeps (spellings next to
+// halfway points among them) live in the fuzz targets.
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -12,8 +14,11 @@
 #include <cstdlib>
 #include <fstream>
 #include <random>
+#include <string>
 
 #include "elements/number.h"
+#include "elements/short_number.h"
+#include "elements/short_run.h"
 #include "record/report.h"
 #include "support/oracles.h"
 
@@ -56,18 +61,75 @@ TEST(Conversion, OddTokensMatchTheCLibrary) {
     }
 }
 
-// Short spellings around the midpoint of two neighbouring floats, where a
-// conversion through double rounds twice if it is careless.
-TEST(Conversion, SpellingsNextToHalfwayPointsMatchScanf) {
-    std::mt19937 random(11);
-    std::uniform_real_distribution<float> magnitude(-12.0f, 22.0f);
-    char text[64];
-    for (int i = 0; i < 1000; ++i) {
-        float value = std::pow(10.0f, magnitude(random));
-        double halfway = (double{value} + double{std::nextafter(value, INFINITY)}) / 2;
-        for (int digits = 15; digits <= 17; ++digits) {
-            std::snprintf(text, sizeof text, "%.*g", digits, halfway);
-            ExpectScanfFloat(text);
+// Every rung of the float readers' ladder that takes the whole token
+// gives the float of strtof in the C locale (whatever the host's), bit
+// for bit; a rung that does not take it gives nothing. The in-place
+// readers see the token between blanks, with the room they need around it.
+void ExpectLadderLikeStrtof(const std::string& token) {
+    using namespace zelreport;
+    static const locale_t c_locale = newlocale(LC_ALL_MASK, "C", locale_t{});
+    const auto want = std::bit_cast<std::uint32_t>(strtof_l(token.c_str(), nullptr, c_locale));
+    std::string room(kShortNumberLookBack, ' ');
+    room.append(token).append(kShortNumberReach + 1, ' ');
+    const char* start = room.data() + kShortNumberLookBack;
+    const char* room_end = room.data() + room.size();
+    using Rung = const char* (*)(const char*, const char*, float&);
+    for (Rung rung : {Rung{ParseInPlace}, Rung{ParseShortFloat}, Rung{ParsePlainFloat}}) {
+        float value;
+        const char* end = rung(start, room_end, value);
+        if (!end) continue;
+        ASSERT_EQ(end, start + token.size()) << "a reader stops inside \"" << token << "\"";
+        ASSERT_EQ(std::bit_cast<std::uint32_t>(value), want) << "a reader: \"" << token << "\"";
+    }
+    std::string scratch;
+    ASSERT_EQ(std::bit_cast<std::uint32_t>(ConvertFloat(token, scratch)), want) << "\"" << token << "\"";
+}
+
+// `digits` with a point before place `point`.
+std::string WithPoint(const std::string& digits, std::size_t point) {
+    std::string text = digits.substr(0, point);
+    text += '.';
+    return text.append(digits, point);
+}
+
+// The shapes of a short number: every count of digits up to one past the
+// nineteen the readers hold, the point at every place or none, a sign or
+// none, exponents around the edges of exact doubles and of floats.
+TEST(Conversion, ShortNumberShapesMatchStrtof) {
+    const std::string patterns[] = {"98765432109876543210", "10000000000000000000", "99999999999999999999",
+                                    "00000000000000000007"};
+    const char* const exponents[] = {"",     "e0",  "E+5", "e-5",  "e22",  "e-22", "e23", "e-23", "e27",
+                                     "e-27", "e28", "e38", "e-38", "e-45", "e-46", "e39", "e123", "e-123"};
+    for (std::size_t count = 1; count <= 20; ++count) {
+        for (const std::string& pattern : patterns) {
+            const std::string digits = pattern.substr(pattern.size() - count);
+            for (std::size_t point = 0; point <= count + 1; ++point) {
+                // Places 0 to count put the point there; count + 1 leaves it out.
+                std::string mantissa = point <= count ? WithPoint(digits, point) : digits;
+                for (const char* exponent : exponents)
+                    for (const char* sign : {"", "-"})
+                        ExpectLadderLikeStrtof(std::string(sign).append(mantissa).append(exponent));
+            }
+        }
+    }
+}
+
+// Decimals exactly halfway between two neighbouring floats, and one unit
+// of their last digit either side, so that ties go to even: odd 25-bit
+// numbers times 2^n written whole, and over 2^n written as odd * 5^n with
+// n decimals, up to nineteen digits.
+TEST(Conversion, HalfwayDecimalsMatchStrtof) {
+    for (std::uint64_t odd : {16777217ull, 16777219ull, 33554431ull, 25165825ull}) {
+        std::vector<std::pair<std::uint64_t, std::size_t>> halfway;  // digits, decimals
+        for (int n = 0; n < 39 && odd << n < 10'000'000'000'000'000'000ull; ++n)
+            halfway.emplace_back(odd << n, 0);
+        for (std::uint64_t n = 1, scaled = odd * 5; n <= 11; ++n, scaled *= 5)
+            halfway.emplace_back(scaled, n);
+        for (auto [digits, decimals] : halfway) {
+            for (std::uint64_t near : {digits - 1, digits, digits + 1}) {
+                std::string text = std::to_string(near);
+                ExpectLadderLikeStrtof(WithPoint(text, text.size() - decimals));
+            }
         }
     }
 }

@@ -7,9 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <filesystem>
 
+#include "support/blocks.h"
 #include "support/run.h"
 #include "zelreport/zelreport.h"
 
@@ -30,22 +30,11 @@ std::string LibraryReport(const std::string& document, std::size_t block) {
     std::string report;
     zelreport::Handlers handlers;
     handlers.output = [&report](std::string_view text) { return report.append(text), true; };
-    if (block == 0) {
+    auto read_after_end = [] { ADD_FAILURE() << "read again after the end of input"; };
+    if (block == 0)
         zelreport::run_buffer(document, handlers);
-        return report;
-    }
-    std::size_t at = 0;
-    bool ended = false;
-    zelreport::run_reader(
-        [&](char* buffer, std::size_t capacity) {
-            EXPECT_FALSE(ended) << "read again after the end of input";
-            std::size_t n = std::min({block, capacity, document.size() - at});
-            ended = n == 0;
-            std::memcpy(buffer, document.data() + at, n);
-            at += n;
-            return static_cast<long>(n);
-        },
-        handlers);
+    else
+        zelreport::run_reader(zeltest::InBlocksOf(document, block, read_after_end), handlers);
     return report;
 }
 

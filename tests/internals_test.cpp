@@ -6,15 +6,14 @@
 // the policy that decides whether long runs are cut in two.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "elements/split_policy.h"
 #include "keywords/keywords.h"
-#include "reader/observed_run.h"
 #include "record/data_array.h"
+#include "run/observed_run.h"
+#include "support/blocks.h"
 
 namespace {
 
@@ -87,14 +86,7 @@ TEST(ValuesOrigin, PlacesAPlainTextWhateverTheBlocks) {
         for (std::size_t step : {1, 2, 3, 7, 13, 1 << 20}) {
             ValuesOrigin origin;
             RecordObserver observer = [&origin](const RecordView&, const ValuesOrigin& o) { origin = o; };
-            std::size_t at = 0;
-            auto read = [&](char* buffer, std::size_t capacity) -> long {
-                std::size_t n = std::min({step, capacity, document.size() - at});
-                std::memcpy(buffer, document.data() + at, n);
-                at += n;
-                return static_cast<long>(n);
-            };
-            run_reader_observed(read, {}, &observer);
+            run_reader_observed(zeltest::InBlocksOf(document, step), {}, &observer);
             EXPECT_EQ(origin.plain, c.plain) << element << " in blocks of " << step;
             if (!c.plain) continue;
             EXPECT_EQ(origin.kind, DataKind::floats) << element;

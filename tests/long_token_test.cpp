@@ -8,12 +8,12 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "support/blocks.h"
 #include "support/oracles.h"
 #include "zelreport/zelreport.h"
 
@@ -86,15 +86,7 @@ std::uint32_t FirstValue(const std::string& document, std::size_t piece) {
         if (!r.floatdata.empty()) bits = std::bit_cast<std::uint32_t>(r.floatdata[0]);
         if (!r.intdata.empty()) bits = static_cast<std::uint32_t>(r.intdata[0]);
     };
-    std::size_t at = 0;
-    auto result = zelreport::run_reader(
-        [&](char* buffer, std::size_t capacity) {
-            std::size_t n = std::min({piece, capacity, document.size() - at});
-            std::memcpy(buffer, document.data() + at, n);
-            at += n;
-            return static_cast<long>(n);
-        },
-        handlers);
+    auto result = zelreport::run_reader(zeltest::InBlocksOf(document, piece), handlers);
     EXPECT_EQ(result.status, zelreport::Status::ok);
     return bits;
 }

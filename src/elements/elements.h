@@ -27,6 +27,10 @@ struct Record;
 
 // The handlers get the name in the document loop's NameBuffer, which has
 // room for word loads past its end.
+
+// The structural names' handler: moves to the "<" of the next tag.
+void SkipTag(Context& ctx, std::string_view name);
+// The handler of the integer elements whose number is dropped.
 void ParseInt(Context& ctx, std::string_view name);
 // ParseInt for one field, which it sets without looking it up by name.
 template <std::int32_t Record::*field, bool negated>
@@ -36,8 +40,5 @@ void ParseIntField(Context& ctx, std::string_view name);
 template <std::optional<std::string> Record::*field>
 void ParseString(Context& ctx, std::string_view name);
 void ParseValues(Context& ctx, std::string_view name);
-
-void setIntVar(Record& record, std::string_view name, std::int32_t value);
-void setStringVar(Record& record, std::string_view name, std::string_view text);
 
 }  // namespace zelreport

@@ -1,11 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include <cstdint>
 
+#include "elements/context.h"
 #include "elements/digits.h"
 #include "elements/elements.h"
-#include "elements/field_slots.h"
-#include "keywords/keywords.h"
-#include "reader/context.h"
 #include "reader/lines.h"
 
 namespace zelreport {
@@ -54,38 +52,11 @@ bool ReadIntLineInBlock(Scanner& in, std::uint32_t& value) {
     return true;
 }
 
-}  // namespace
-
-namespace {
-
 // The number a field keeps of the value read: its negation, wrapping like
 // the value did, where the field's rule says so.
 constexpr std::int32_t Stored(std::uint32_t value, bool negated) {
     return static_cast<std::int32_t>(negated ? 0u - value : value);
 }
-
-// The integer fields an element sets; names of other integer keywords
-// (the dropped ones) find no field.
-using IntField = std::int32_t Record::*;
-constexpr FieldSetter<IntField> kIntSetters[] = {
-#define ZELREPORT_INT_SETTER(name, negated) {#name, &Record::name, negated},
-    ZELREPORT_INT_SETTERS
-#undef ZELREPORT_INT_SETTER
-};
-constexpr FieldSlots kIntSlots(kIntSetters);
-
-// Sets the field of the name packed as `word`, if it has one.
-void SetIntField(Record& r, std::uint64_t word, std::uint32_t value) {
-    if (const FieldSlot<IntField>* slot = kIntSlots.Find(word)) r.*slot->field = Stored(value, slot->flag);
-}
-
-}  // namespace
-
-void setIntVar(Record& r, std::string_view name, std::int32_t value) {
-    SetIntField(r, PackWord(name), static_cast<std::uint32_t>(value));
-}
-
-namespace {
 
 // The integer line byte by byte, out of the usual case's way.
 [[gnu::noinline]] std::uint32_t ReadIntLine(Scanner& in) {
@@ -105,8 +76,8 @@ std::uint32_t ReadIntElement(Scanner& in) {
 
 }  // namespace
 
-void ParseInt(Context& ctx, std::string_view name) {
-    SetIntField(ctx.record, LoopNameWord(name), ReadIntElement(ctx.in));
+void ParseInt(Context& ctx, std::string_view) {
+    ReadIntElement(ctx.in);
 }
 
 template <std::int32_t Record::*field, bool negated>

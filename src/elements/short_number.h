@@ -14,6 +14,7 @@
 #include "elements/digits.h"
 #include "elements/exact_float.h"
 #include "elements/text_rules.h"
+#include "reader/sweep.h"
 
 namespace zelreport {
 
@@ -71,10 +72,13 @@ inline const char* FinishShortFloat(const char* r, const char* end, std::uint64_
 
 }  // namespace short_number
 
-// Reads [-]digits[.digits][e[-+]digits] with at most fifteen digits on
-// each side of the point and three in the exponent, ending where
-// `EndsToken` says the token surely ends; rounds it as DecimalToFloat
-// does. Returns the end, or nullptr for anything else.
+// Reads [-]digits[.digits][e[-+]digits] with one to fifteen digits on
+// each side of the point, nineteen in all (a 64-bit mantissa holds them),
+// and one to three in the exponent, ending where `EndsToken` says the
+// token surely ends; rounds it as DecimalToFloat does. `q` needs
+// kShortNumberReach readable bytes after it. Returns the end, or nullptr
+// for anything else. The first rung of the float readers where SSE2 is
+// missing (see number.h).
 inline const char* ParseShortFloat(const char* q, const char* end, float& value) {
     using namespace short_number;
     bool negative = *q == '-';
@@ -119,9 +123,7 @@ inline __m128i LastBytes(const unsigned char* table, int count) {
 // Bit k set when byte k of the 16 at `p` is not a digit; bit 16 set too,
 // so that the first set bit is at most 16.
 inline unsigned NonDigits(const char* p) {
-    __m128i values = _mm_sub_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), _mm_set1_epi8('0'));
-    __m128i digits = _mm_cmpeq_epi8(_mm_min_epu8(values, _mm_set1_epi8(9)), values);
-    return (~static_cast<unsigned>(_mm_movemask_epi8(digits)) & 0xFFFF) | 0x10000;
+    return Bytes16(p).Outside<'0', '9'>() | 1u << kWindowBytes;
 }
 
 // The number written by the `digits` digits (1 to 15) that end at `last`,
@@ -150,11 +152,12 @@ inline std::uint64_t DigitsEndingAt(const char* last, int digits, bool point, in
 
 }  // namespace short_number
 
-// As ParseShortFloat, for numbers whose digits and point fit fifteen
-// bytes, in one pass: the places of the point and the end from one
-// 16-byte compare, the digits' value from two loads that end where they
-// end. `q` needs kShortNumberLookBack readable bytes before it and
-// kShortNumberReach after it.
+// The first rung of the float readers (see number.h). As ParseShortFloat,
+// for numbers whose digits and point fit fifteen bytes, in one pass: the
+// places of the point and the end from one 16-byte compare, the digits'
+// value from two loads that end where they end. `q` needs
+// kShortNumberLookBack readable bytes before it and kShortNumberReach
+// after it.
 inline const char* ParseFloatInPlace(const char* q, const char* end, float& value) {
     using namespace short_number;
     bool negative = *q == '-';

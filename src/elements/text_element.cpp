@@ -1,16 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include <algorithm>
-#include <bit>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
+#include "elements/context.h"
 #include "elements/elements.h"
-#include "elements/field_slots.h"
 #include "elements/text_rules.h"
-#include "reader/context.h"
+#include "reader/limits.h"
 #include "reader/lines.h"
 #include "reader/sweep.h"
 
@@ -26,70 +21,32 @@ void Store(std::optional<std::string>& field, std::string_view text) {
         field.emplace(text);
 }
 
-// The text fields an element sets.
 using TextField = std::optional<std::string> Record::*;
-constexpr FieldSetter<TextField> kTextSetters[] = {
-#define ZELREPORT_TEXT_SETTER(name, label) {#name, &Record::name, false},
-#define ZELREPORT_NO_INT(name, label, rule)
-    ZELREPORT_FIELDS(ZELREPORT_TEXT_SETTER, ZELREPORT_NO_INT)
-#undef ZELREPORT_TEXT_SETTER
-#undef ZELREPORT_NO_INT
-};
-constexpr FieldSlots kTextSlots(kTextSetters);
 
 // The field whose text, when it holds a ">", is stored as ">>".
 constexpr bool IsNomvar(TextField field) {
     return field == &Record::nomvar;
 }
 
-// Where a text element's content goes: its field, if it has one, and
-// whether that is nomvar.
+// Where a text element's content goes: its field, and whether that is
+// nomvar.
 struct TextTarget {
-    std::optional<std::string>* field = nullptr;
-    bool nomvar = false;
+    std::optional<std::string>* field;
+    bool nomvar;
 };
 
-// Sets the target's field, if it has one, to `text`.
+// Sets the target's field to `text`.
 void SetText(TextTarget target, std::string_view text) {
-    if (!target.field) return;
     // A nomvar holding ">" is stored as ">>".
     if (target.nomvar && text.find('>') != std::string_view::npos) text = ">>";
     Store(*target.field, text);
 }
 
-// The field of the name packed as `word`.
-TextTarget TargetOf(Record& r, std::uint64_t word) {
-    const FieldSlot<TextField>* slot = kTextSlots.Find(word);
-    return slot ? TextTarget{&(r.*slot->field), IsNomvar(slot->field)} : TextTarget{};
-}
-
-}  // namespace
-
-namespace {
-
 // The first byte at or after `q` that a text element's reading looks at:
 // "<", ">", a carriage return, a line feed, or a zero byte (which hides
 // what follows it); or `end`.
-const char* FindTextStop(const char* q, const char* end) {
-#if defined(__SSE2__)
-    for (; end - q >= 16; q += 16) {
-        __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
-        auto equal = [bytes](char byte) { return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(byte)); };
-        __m128i stops = _mm_or_si128(
-            _mm_or_si128(_mm_or_si128(equal('<'), equal('>')), _mm_or_si128(equal('\r'), equal('\n'))),
-            equal('\0'));
-        if (unsigned found = static_cast<unsigned>(_mm_movemask_epi8(stops)))
-            return q + std::countr_zero(found);
-    }
-#endif
-    for (; end - q >= 8; q += 8) {
-        std::uint64_t word = Load8(q);
-        std::uint64_t stops = BytesEqual(word, '<') | BytesEqual(word, '>') | BytesEqual(word, '\r') |
-                              BytesEqual(word, '\n') | ZeroBytes(word);
-        if (stops) return q + FirstMarked(stops);
-    }
-    while (q < end && *q != '<' && *q != '>' && *q != '\r' && *q != '\n' && *q != '\0') ++q;
-    return q;
+[[gnu::noinline]] const char* FindTextStop(const char* q, const char* end) {
+    return FindAny<'<', '>', '\r', '\n', '\0'>(q, end);
 }
 
 // The usual text element, inside the block: from the opening tag's ">",
@@ -172,9 +129,5 @@ void ParseString(Context& ctx, std::string_view name) {
 ZELREPORT_FIELDS(ZELREPORT_TEXT_INSTANCE, ZELREPORT_NO_INT)
 #undef ZELREPORT_TEXT_INSTANCE
 #undef ZELREPORT_NO_INT
-
-void setStringVar(Record& r, std::string_view name, std::string_view text) {
-    SetText(TargetOf(r, PackWord(name)), text);
-}
 
 }  // namespace zelreport

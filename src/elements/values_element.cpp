@@ -7,12 +7,13 @@
 #include <type_traits>
 #include <utility>
 
+#include "elements/context.h"
 #include "elements/elements.h"
 #include "elements/number.h"
 #include "elements/short_run.h"
 #include "elements/text_rules.h"
 #include "elements/values_helper.h"
-#include "reader/context.h"
+#include "reader/element_names.h"
 #include "reader/lines.h"
 
 namespace zelreport {
@@ -301,8 +302,7 @@ void ParseValues(Context& ctx, std::string_view) {
     }
     // The name as a constant, not the one passed, which would take a
     // register through the conversion loop; padded for a word load.
-    static constexpr char kName[8] = "values";
-    ctx.closing_tag_read = PassClosingTag(in, {kName, sizeof "values" - 1});
+    ctx.closing_tag_read = PassClosingTag(in, kPaddedName<kValuesName>);
 }
 
 }  // namespace zelreport

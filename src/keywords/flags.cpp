@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "elements/elements.h"
 #include "keywords/keywords.h"
-#include "reader/context.h"
+#include "reader/element_names.h"
+#include "record/record.h"
 
 namespace zelreport {
 
@@ -10,8 +11,8 @@ namespace zelreport {
 // is dropped, and the values.
 const KeywordRow flags[] = {
     {"?xml", SkipTag},
-    {"orv-standard-file", SkipTag},
-    {"zelrecord", SkipTag},
+    {kRootName.data(), SkipTag},
+    {kRecordName.data(), SkipTag},
 #define ZELREPORT_TEXT_ROW(name, label) {#name, ParseString<&Record::name>},
 #define ZELREPORT_INT_ROW_stored(name) {#name, ParseIntField<&Record::name, false>},
 #define ZELREPORT_INT_ROW_negated(name) {#name, ParseIntField<&Record::name, true>},
@@ -22,8 +23,8 @@ const KeywordRow flags[] = {
 #undef ZELREPORT_TEXT_ROW
 #undef ZELREPORT_INT_ROW
         {"level", ParseInt},
-    {"values", ParseValues},
-    {"zeldata", SkipTag},
+    {kValuesName.data(), ParseValues},
+    {kDataName.data(), SkipTag},
     {nullptr, nullptr},
 };
 

@@ -3,8 +3,6 @@
 
 #include <cstring>
 
-#include "reader/sweep.h"
-
 namespace zelreport {
 
 namespace {
@@ -24,25 +22,6 @@ unsigned hash(std::string_view name) {
     std::uint32_t h = 0;
     for (char b : name) h = h * 31u + kUpper[static_cast<unsigned char>(b)];
     return h % kHashBuckets;
-}
-
-PackedName Pack(std::string_view name) {
-    PackedName packed;
-    packed.length = name.size();
-    packed.words[0] = LoadUpTo8(name.data(), std::min<std::size_t>(name.size(), 8));
-    if (name.size() > 8)
-        packed.words[1] = LoadUpTo8(name.data() + 8, std::min(name.size(), kPackedBytes) - 8);
-    return packed;
-}
-
-PackedName PackPadded(const char* text, std::size_t length) {
-    PackedName packed;
-    packed.length = length;
-    std::size_t head = std::min<std::size_t>(length, 8), tail = std::min<std::size_t>(length, 16) - head;
-    // Shifting by 64 would be undefined: a zero mask comes from the size.
-    packed.words[0] = Load8(text) & (~std::uint64_t{0} >> ((64 - 8 * head) & 63)) * (head != 0);
-    packed.words[1] = Load8(text + 8) & (~std::uint64_t{0} >> ((64 - 8 * tail) & 63)) * (tail != 0);
-    return packed;
 }
 
 KeywordEntry* KeywordTable::Walk(const PackedName& packed, std::string_view name) const {
@@ -74,11 +53,13 @@ KeywordEntry* KeywordTable::lookup(std::string_view name) const {
 }
 
 KeywordEntry* KeywordTable::install(const char* name, ElementHandler handler) {
-    KeywordEntry* e = Walk(Pack(name), name);
+    std::string_view text = name;
+    PackedName packed = Pack(text);
+    KeywordEntry* e = Walk(packed, text);
     if (!e) {
         multiplier_ = 0;
-        KeywordEntry*& head = hashtable_[hash(name)];
-        entries_.push_back(std::make_unique<KeywordEntry>(KeywordEntry{name, handler, head, Pack(name)}));
+        KeywordEntry*& head = hashtable_[hash(text)];
+        entries_.push_back(std::make_unique<KeywordEntry>(KeywordEntry{name, handler, head, packed}));
         e = head = entries_.back().get();
     }
     e->handler = handler;

@@ -3,12 +3,16 @@
 // in a chained hash table of 101 buckets.
 #pragma once
 
+#include <algorithm>
 #include <array>
+#include <cassert>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string_view>
 #include <vector>
+
+#include "reader/sweep.h"
 
 namespace zelreport {
 
@@ -25,9 +29,26 @@ struct PackedName {
     bool operator==(const PackedName&) const = default;
 };
 constexpr std::size_t kPackedBytes = sizeof PackedName::words;
-PackedName Pack(std::string_view name);
-// The same from `text`, which has sixteen bytes to load whatever `length`.
-PackedName PackPadded(const char* text, std::size_t length);
+
+// Packs a name of `length` bytes, at most sixteen, from the sixteen loaded
+// at its start.
+inline PackedName Pack(const Bytes16& start, std::size_t length) {
+    assert(length <= kPackedBytes);
+    std::array<std::uint64_t, 2> words = start.FirstBytes(static_cast<int>(length));
+    return {{words[0], words[1]}, length};
+}
+// The same from `text`, a name of any length with sixteen bytes to load.
+inline PackedName PackPadded(const char* text, std::size_t length) {
+    PackedName packed = Pack(Bytes16(text), std::min(length, kPackedBytes));
+    packed.length = length;
+    return packed;
+}
+// The same from any name, through a copy with room to load.
+inline PackedName Pack(std::string_view name) {
+    char room[kPackedBytes] = {};
+    if (!name.empty()) std::memcpy(room, name.data(), std::min(name.size(), kPackedBytes));
+    return PackPadded(room, name.size());
+}
 
 struct KeywordEntry {
     const char* name;  // points at the text it was installed with

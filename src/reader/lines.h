@@ -5,13 +5,8 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cstring>
 #include <string_view>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #include "reader/scanner.h"
 #include "reader/sweep.h"
@@ -20,22 +15,7 @@ namespace zelreport {
 
 // The first line feed or carriage return at or after `q`, or `end`.
 inline const char* FindLineBreak(const char* q, const char* end) {
-#if defined(__SSE2__)
-    for (; end - q >= 16; q += 16) {
-        __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
-        __m128i breaks = _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n')),
-                                      _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r')));
-        if (unsigned found = static_cast<unsigned>(_mm_movemask_epi8(breaks)))
-            return q + std::countr_zero(found);
-    }
-#endif
-    for (; end - q >= 8; q += 8) {
-        std::uint64_t word = Load8(q);
-        if (std::uint64_t found = BytesEqual(word, '\n') | BytesEqual(word, '\r'))
-            return q + FirstMarked(found);
-    }
-    while (q < end && *q != '\n' && *q != '\r') ++q;
-    return q;
+    return FindAny<'\n', '\r'>(q, end);
 }
 
 // Opens the next line: the bytes the loop skips there.

@@ -43,20 +43,9 @@ int Scanner::GetC() {
     return static_cast<unsigned char>(*p++);
 }
 
-// Moves to the "<" of the next tag, a block at a time. The tag is usually
-// a byte or two away, so a short plain look comes first.
+// Moves to the "<" of the next tag, a block at a time.
 void SkipToTag(Scanner& in) {
-    constexpr std::ptrdiff_t kShortLook = 16;
-    while (in.c != '<' && in.c != kEndOfInput) {
-        const char* q = in.Here();
-        const char* near_end = in.end - q > kShortLook ? q + kShortLook : in.end;
-        while (q < near_end && *q != '<') ++q;
-        if (q == near_end && q < in.end) {
-            const void* lt = std::memchr(q, '<', static_cast<std::size_t>(in.end - q));
-            q = lt ? static_cast<const char*>(lt) : in.end;
-        }
-        in.ResumeAt(q);
-    }
+    while (in.c != '<' && in.c != kEndOfInput) in.ResumeAt(FindAny<'<'>(in.Here(), in.end));
 }
 
 // Drops the rest of the line, and every following line that begins with

@@ -54,8 +54,9 @@ char* WriteFixed6(float single, char* out) {
         // The whole part is below 10^12; below 2^32 it is written in
         // 32-bit steps, which take fewer instructions.
         std::uint64_t whole = scaled / 1000000;
-        out = whole <= UINT32_MAX ? std::to_chars(out, out + kMaxFixed6Chars, static_cast<std::uint32_t>(whole)).ptr
-                                  : std::to_chars(out, out + kMaxFixed6Chars, whole).ptr;
+        out = whole <= UINT32_MAX
+                  ? std::to_chars(out, out + kMaxFixed6Chars, static_cast<std::uint32_t>(whole)).ptr
+                  : std::to_chars(out, out + kMaxFixed6Chars, whole).ptr;
         *out++ = '.';
         return WriteSixDigits(static_cast<std::uint32_t>(scaled % 1000000), out);
     }

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "reader/context.h"
+#include "record/record.h"
 
 namespace zelreport {
 
@@ -81,25 +81,6 @@ private:
 
     char* p_;
 };
-
-// Room for the banner, the argument lines, the closing line and the
-// statistics line, with every number at its longest: all but the text
-// fields, which ReportRoom adds.
-constexpr std::size_t kFixedReportRoom = 1024;
-
-std::size_t TextRoom(const std::string* text) {
-    return text ? text->size() : sizeof "(null)";
-}
-
-std::size_t ReportRoom(const RecordView& r) {
-    std::size_t room = kFixedReportRoom;
-#define ZELREPORT_TEXT_ROOM(name, label) room += TextRoom(r.name);
-#define ZELREPORT_INT_ROOM(name, label, rule)
-    ZELREPORT_FIELDS(ZELREPORT_TEXT_ROOM, ZELREPORT_INT_ROOM)
-#undef ZELREPORT_TEXT_ROOM
-#undef ZELREPORT_INT_ROOM
-    return room;
-}
 
 // The banner, the argument lines, the closing line and, when there are
 // statistics, their line.
@@ -179,6 +160,10 @@ std::optional<Statistics> RecordStatistics(const Record& r) {
 
 }  // namespace
 
+char* WriteRecordReport(const Record& record, const RecordView& view, char* out) {
+    return WriteReport(view, RecordStatistics(record), out);
+}
+
 void append_report(const RecordView& r, std::string& out) {
     std::size_t start = out.size();
     out.resize(start + ReportRoom(r));
@@ -197,19 +182,6 @@ RecordView MakeView(const Record& r) {
     v.has_intdata = r.has_intdata;
     v.intdata = r.intdata;
     return v;
-}
-
-void write_to_zelFile(Context& ctx) {
-    RecordView view = MakeView(ctx.record);
-    if (ctx.observer)
-        (*ctx.observer)(view, ctx.record.values_origin);
-    else if (ctx.out.handlers->on_record)
-        ctx.out.handlers->on_record(view);
-    // Room first, then the report: it goes out whole or not at all.
-    char* room = ctx.out.Reserve(ReportRoom(view));
-    ctx.out.Commit(WriteReport(view, RecordStatistics(ctx.record), room));
-    ctx.out.FlushIfFull();
-    ctx.record.ReleaseData();
 }
 
 void Record::ReleaseData() {

@@ -11,10 +11,32 @@
 
 namespace zelreport {
 
-struct Context;
+struct Record;
 
-// Prints the current record's report and releases its per-record storage.
-void write_to_zelFile(Context& ctx);
+// Room for the banner, the argument lines, the closing line and the
+// statistics line, with every number at its longest: all but the text
+// fields, which ReportRoom adds.
+constexpr std::size_t kFixedReportRoom = 1024;
+
+inline std::size_t TextRoom(const std::string* text) {
+    return text ? text->size() : sizeof "(null)";
+}
+
+// The most room the report of `r` takes.
+inline std::size_t ReportRoom(const RecordView& r) {
+    std::size_t room = kFixedReportRoom;
+#define ZELREPORT_TEXT_ROOM(name, label) room += TextRoom(r.name);
+#define ZELREPORT_INT_ROOM(name, label, rule)
+    ZELREPORT_FIELDS(ZELREPORT_TEXT_ROOM, ZELREPORT_INT_ROOM)
+#undef ZELREPORT_TEXT_ROOM
+#undef ZELREPORT_INT_ROOM
+    return room;
+}
+
+// Writes the report of `record`, seen as `view`, at `out`, which has
+// ReportRoom(view) bytes, and returns its end. Its statistics come from
+// the running ones kept while the values were read.
+char* WriteRecordReport(const Record& record, const RecordView& view, char* out);
 
 // The statistics over `count` entries of `data`; entries past the end of
 // `data` count as 0.

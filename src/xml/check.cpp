@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "reader/observed_run.h"
+#include "run/observed_run.h"
 #include "xml/common/limits.h"
 #include "xml/common/show.h"
 #include "xml/compare/compare.h"

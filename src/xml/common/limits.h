@@ -5,7 +5,7 @@
 
 #include <cstddef>
 
-#include "reader/context.h"
+#include "reader/limits.h"
 
 namespace zelreport::xml {
 

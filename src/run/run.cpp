@@ -7,8 +7,8 @@
 #include <new>
 #include <system_error>
 
-#include "reader/context.h"
-#include "reader/observed_run.h"
+#include "run/document.h"
+#include "run/observed_run.h"
 
 namespace zelreport {
 
@@ -18,6 +18,19 @@ namespace {
 bool WaitReadable(int fd) {
     pollfd p{fd, POLLIN, 0};
     return poll(&p, 1, -1) >= 0 || errno == EINTR;
+}
+
+// Reads up to `capacity` bytes from `fd`, going on after a signal and
+// waiting while a non-blocking descriptor has nothing: the count, 0 at
+// end of input, or -1 with errno set.
+long ReadFd(int fd, char* buffer, std::size_t capacity) {
+    for (;;) {
+        ssize_t n = read(fd, buffer, capacity);
+        if (n >= 0) return static_cast<long>(n);
+        if (errno == EINTR) continue;
+        if ((errno == EAGAIN || errno == EWOULDBLOCK) && WaitReadable(fd)) continue;
+        return -1;
+    }
 }
 
 // The result for the exception being handled.
@@ -46,8 +59,9 @@ Result Guarded(Step step) noexcept {
 
 // Reads the document, then hands on the whole reports still held, also
 // when the reading stopped on an exception.
-Result Run(Context& ctx) {
-    Result read = Guarded([&ctx] { ParseConfigFile(ctx); });
+Result Run(DocumentRun& run) {
+    Context& ctx = run.ctx;
+    Result read = Guarded([&run] { ParseConfigFile(run); });
     Result flushed = Guarded([&ctx] { ctx.out.Flush(); });
     if (read.status != Status::ok) return read;
     if (flushed.status != Status::ok) return flushed;
@@ -60,10 +74,10 @@ Result Run(Context& ctx) {
 
 Result run_reader_observed(ReadBlock read_block, const Handlers& handlers, const RecordObserver* observer) {
     try {
-        Context ctx(handlers);
-        ctx.in.read_block = std::move(read_block);
-        ctx.observer = observer;
-        return Run(ctx);
+        DocumentRun run(handlers);
+        run.ctx.in.read_block = std::move(read_block);
+        run.observer = observer;
+        return Run(run);
     } catch (...) {
         return Caught();
     }
@@ -74,17 +88,8 @@ Result run_reader(ReadBlock read_block, const Handlers& handlers) {
 }
 
 Result run_fd(int fd, const Handlers& handlers) {
-    return run_reader(
-        [fd](char* buffer, std::size_t capacity) -> long {
-            for (;;) {
-                ssize_t n = read(fd, buffer, capacity);
-                if (n >= 0) return static_cast<long>(n);
-                if (errno == EINTR) continue;
-                if ((errno == EAGAIN || errno == EWOULDBLOCK) && WaitReadable(fd)) continue;
-                return -1;
-            }
-        },
-        handlers);
+    return run_reader([fd](char* buffer, std::size_t capacity) { return ReadFd(fd, buffer, capacity); },
+                      handlers);
 }
 
 Result run_file(std::FILE* file, const Handlers& handlers) {
@@ -102,10 +107,11 @@ Result run_file(std::FILE* file, const Handlers& handlers) {
 
 Result run_buffer(std::string_view document, const Handlers& handlers) {
     try {
-        Context ctx(handlers);
-        ctx.in.p = ctx.in.block_start = ctx.in.floor = document.data();
-        ctx.in.end = document.data() + document.size();
-        return Run(ctx);
+        DocumentRun run(handlers);
+        Scanner& in = run.ctx.in;
+        in.p = in.block_start = in.floor = document.data();
+        in.end = document.data() + document.size();
+        return Run(run);
     } catch (...) {
         return Caught();
     }
