@@ -1,24 +1,16 @@
 // SPDX-License-Identifier: MIT
 // Running one document from blocks, a file descriptor, a stream or memory.
-#include <poll.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <new>
 #include <system_error>
 
 #include "reader/context.h"
 #include "reader/observed_run.h"
+#include "reader/read_fd.h"
 
 namespace zelreport {
 
 namespace {
-
-// Waits until a non-blocking descriptor has data, so EAGAIN is no error.
-bool WaitReadable(int fd) {
-    pollfd p{fd, POLLIN, 0};
-    return poll(&p, 1, -1) >= 0 || errno == EINTR;
-}
 
 // The result for the exception being handled.
 Result Caught() noexcept {
@@ -74,17 +66,8 @@ Result run_reader(ReadBlock read_block, const Handlers& handlers) {
 }
 
 Result run_fd(int fd, const Handlers& handlers) {
-    return run_reader(
-        [fd](char* buffer, std::size_t capacity) -> long {
-            for (;;) {
-                ssize_t n = read(fd, buffer, capacity);
-                if (n >= 0) return static_cast<long>(n);
-                if (errno == EINTR) continue;
-                if ((errno == EAGAIN || errno == EWOULDBLOCK) && WaitReadable(fd)) continue;
-                return -1;
-            }
-        },
-        handlers);
+    return run_reader([fd](char* buffer, std::size_t capacity) { return ReadFd(fd, buffer, capacity); },
+                      handlers);
 }
 
 Result run_file(std::FILE* file, const Handlers& handlers) {

@@ -201,13 +201,19 @@ RecordView MakeView(const Record& r) {
 
 void write_to_zelFile(Context& ctx) {
     RecordView view = MakeView(ctx.record);
+    // The report is written before the record is handed on, which may take
+    // its values, and counts once that is done: it goes out whole, and not
+    // at all when the handler throws.
+    char* room = ctx.out.Reserve(ReportRoom(view));
+    const char* end = WriteReport(view, RecordStatistics(ctx.record), room);
+    const Handlers& handlers = *ctx.out.handlers;
     if (ctx.observer)
         (*ctx.observer)(view, ctx.record.values_origin);
-    else if (ctx.out.handlers->on_record)
-        ctx.out.handlers->on_record(view);
-    // Room first, then the report: it goes out whole or not at all.
-    char* room = ctx.out.Reserve(ReportRoom(view));
-    ctx.out.Commit(WriteReport(view, RecordStatistics(ctx.record), room));
+    else if (handlers.on_record_values)
+        handlers.on_record_values(view, {ctx.record.floatdata.Take(), ctx.record.intdata.Take()});
+    else if (handlers.on_record)
+        handlers.on_record(view);
+    ctx.out.Commit(end);
     ctx.out.FlushIfFull();
     ctx.record.ReleaseData();
 }
