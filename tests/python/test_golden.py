@@ -29,6 +29,7 @@ def test_report_is_the_golden_output(document):
     assert [w.category for w in warned] == ([] if b"c_zelecr args" in golden else [zelreport.NoRecordWarning])
 
 
+@pytest.mark.filterwarnings("ignore::zelreport.NoRecordWarning")
 @pytest.mark.parametrize("document", GOLDEN, ids=ids)
 def test_records_match_the_report_and_the_cpp_api(document, dump_values):
     golden = document.with_suffix(".err").read_bytes()
