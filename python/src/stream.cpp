@@ -316,8 +316,6 @@ bool RecordStream::Next(RecordData& record) {
             Finish();
             continue;
         }
-        if (run.ReadingHere())
-            RaiseRuntime("records() iterator asked for its next record by its own file object's read");
         // Keeps the reading thread going while the caller takes records.
         if (run.ServeRead()) continue;
         if (taken_next_ < taken_.size()) {
@@ -329,6 +327,9 @@ bool RecordStream::Next(RecordData& record) {
             case Queued::taken:
                 continue;
             case Queued::none_yet:
+                if (run.ReadingHere())
+                    RaiseRuntime(
+                        "records() iterator asked for its next record by its own file object's read");
                 WaitForRecords();
                 continue;
             case Queued::ended: {
