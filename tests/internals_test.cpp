@@ -61,28 +61,6 @@ TEST(DataArray, GrowsIntoItsOwnMappingKeepingTheValues) {
     }
 }
 
-// Taking a megabyte or more of values hands the mapping over as it is; a
-// smaller array is copied and keeps its memory for the next record.
-TEST(DataArray, TakeHandsALargeArrayOverWithoutACopy) {
-    DataArray<float> data;
-    for (int i = 0; i < (1 << 18); ++i) data.push_back(static_cast<float>(i));
-    const float* first = &data[0];
-    OwnedValues<float> large = data.Take();
-    EXPECT_TRUE(data.empty());
-    ASSERT_EQ(large.size(), std::size_t{1} << 18);
-    EXPECT_EQ(large.span().data(), first);
-    EXPECT_EQ(large.span().back(), static_cast<float>((1 << 18) - 1));
-    for (int i = 0; i < 3; ++i) data.push_back(static_cast<float>(i));
-    first = &data[0];
-    OwnedValues<float> small = data.Take();
-    EXPECT_NE(small.span().data(), first);
-    EXPECT_EQ(std::vector<float>(small.span().begin(), small.span().end()), (std::vector<float>{0, 1, 2}));
-    data.push_back(7);
-    EXPECT_EQ(&data[0], first);
-    EXPECT_EQ(data.Take().size(), 1u);
-    EXPECT_EQ(DataArray<float>().Take().size(), 0u);
-}
-
 // A values text is plain when the XML white space between its bytes splits
 // them into the tokens zelreport reads: its origin then places it between
 // the opening tag's ">" and the "<" that ends it.

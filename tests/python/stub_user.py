@@ -20,13 +20,10 @@ def use(text: str, stream: zelreport.RecordIterator) -> None:
     with stream:
         for record in stream:
             name: Optional[str] = record.nomvar
-            level: int = record.ip1 + record.ni * record.nj * record.nk
-            if record.values is not None and record.field is not None:
-                total = float(np.sum(record.values)) + float(record.field[0, 0, 0])
-            if record.statistics is not None:
+            size: int = record.ni * record.nj * record.nk
+            if record.field is not None and record.statistics is not None:
                 low, high, mean = record.statistics
-            raw: Optional[bytes] = record.raw_texts["etiket"]
-            words: str = record.report
+                total: float = float(np.sum(record.field)) + low
 
 
 path = "document.xml"
