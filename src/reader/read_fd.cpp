@@ -10,11 +10,13 @@ namespace zelreport {
 
 namespace {
 
-// Waits until `fd` has input, an error or a hang-up, at most `timeout`
-// milliseconds (-1: no limit). False on a failure other than a signal.
-bool WaitForInput(int fd, int timeout) {
+// Waits at most `timeout` milliseconds (-1: no limit) for `fd` to have
+// input, an error or a hang-up to read: 1 when it has, 0 when the time
+// passed or a signal came first, -1 when poll failed.
+int WaitForInput(int fd, int timeout) {
     pollfd ready{fd, POLLIN, 0};
-    return poll(&ready, 1, timeout) >= 0 || errno == EINTR;
+    int polled = poll(&ready, 1, timeout);
+    return polled < 0 && errno == EINTR ? 0 : polled;
 }
 
 }  // namespace
@@ -29,9 +31,7 @@ long ReadFd(int fd, char* buffer, std::size_t capacity, const KeepReading& keep_
             // Only a descriptor with input is read, so that no read blocks
             // past the next question; a failed poll is left to the read to
             // report.
-            pollfd ready{fd, POLLIN, 0};
-            int polled = poll(&ready, 1, kReadWakeMilliseconds);
-            if (polled == 0 || (polled < 0 && errno == EINTR)) continue;
+            if (WaitForInput(fd, kReadWakeMilliseconds) == 0) continue;
         }
         ssize_t n = read(fd, buffer, capacity);
         if (n >= 0) return static_cast<long>(n);
@@ -39,7 +39,7 @@ long ReadFd(int fd, char* buffer, std::size_t capacity, const KeepReading& keep_
         if (errno != EAGAIN && errno != EWOULDBLOCK) return -1;
         // A non-blocking descriptor without input: with a caller to ask,
         // the poll above waits a while at a time.
-        if (!keep_going && !WaitForInput(fd, -1)) return -1;
+        if (!keep_going && WaitForInput(fd, -1) < 0) return -1;
     }
 }
 
