@@ -19,7 +19,7 @@ include(CMakePackageConfigHelpers)
 set(ZELREPORT_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/zelreport)
 set(ZELREPORT_DEV libzelreport-dev)
 set(ZELREPORT_PACKAGES zelreport ${ZELREPORT_DEV})
-if(ZELREPORT_PYTHON_BUILT)
+if(ZELREPORT_PYTHON_PACKAGED)
   list(APPEND ZELREPORT_PACKAGES python3-zelreport)
 endif()
 
@@ -100,7 +100,7 @@ position-independent code, with its C++20 header, a C interface, a CMake
 package (find_package(zelreport)) and pkg-config files (zelreport,
 zelreport-c).")
 
-if(ZELREPORT_PYTHON_BUILT)
+if(ZELREPORT_PYTHON_PACKAGED)
   # The compiled module is built for one Python version.
   set(python_version ${ZELREPORT_PYTHON_VERSION_MAJOR}.${ZELREPORT_PYTHON_VERSION_MINOR})
   math(EXPR python_next "${ZELREPORT_PYTHON_VERSION_MINOR} + 1")

@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: MIT
-// The library: converted values as the records' views show them, the same
-// report through every entry, failures returned, the text limit, the
-// output handed on before each read, and documents cut at every byte.
+// The library: converted values as the records' views show them and as a
+// handler takes them, the same report through every entry, failures
+// returned (a read callback's impossible count among them), the text
+// limit, the output handed on before each read, and documents cut at
+// every byte.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <climits>
@@ -145,6 +148,58 @@ TEST(Api, FailuresAreReturned) {
     EXPECT_EQ(result.status, Status::read_error);
     EXPECT_EQ(result.error, EIO);
     EXPECT_EQ(c.out, SampleReport(0));
+}
+
+// A count that no read into the block can give ends the run before any of
+// that block is read: past the capacity, or below -1.
+TEST(Api, ImpossibleReadCountsEndTheRun) {
+    const std::string doc = zeltest::Sample();
+    const std::size_t first = doc.find("<zelrecord>", doc.find("</zelrecord>"));
+    const std::function<long(std::size_t)> counts[] = {
+        [](std::size_t capacity) { return static_cast<long>(capacity) + 1; },
+        [](std::size_t) { return -2L; },
+        [](std::size_t) { return LONG_MIN; },
+    };
+    for (const auto& count : counts) {
+        Collected c;
+        bool given = false;
+        Result result = run_reader(
+            [&](char* buffer, std::size_t capacity) -> long {
+                if (given) return count(capacity);
+                given = true;
+                std::memcpy(buffer, doc.data(), first);
+                return static_cast<long>(first);
+            },
+            c.handlers);
+        EXPECT_EQ(result.status, Status::read_error);
+        EXPECT_EQ(result.error, EINVAL);
+        EXPECT_EQ(c.out, SampleReport(0));
+    }
+}
+
+// A handler may keep a record's values: they outlive the run, the same as
+// the view showed, a large array without a copy, and the report is the same.
+TEST(Api, TakenValuesOutliveTheRun) {
+    std::string values;
+    for (int i = 0; i < 300000; ++i) values += std::to_string(i % 1000) + " ";
+    const std::string doc = Record(1, values) + Record(2, "4 5");
+    Collected viewed, taking;
+    ASSERT_EQ(run_buffer(doc, viewed.handlers).status, Status::ok);
+    std::vector<RecordValues> kept;
+    taking.handlers.on_record = {};
+    taking.handlers.on_record_values = [&](const RecordView& view, RecordValues&& taken) {
+        if (view.floatdata.size() == 300000) {
+            EXPECT_EQ(taken.floatdata.span().data(), view.floatdata.data());
+        }
+        kept.push_back(std::move(taken));
+    };
+    ASSERT_EQ(run_buffer(doc, taking.handlers).status, Status::ok);
+    EXPECT_EQ(taking.out, viewed.out);
+    ASSERT_EQ(kept.size(), 2u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_TRUE(std::ranges::equal(kept[i].floatdata.span(), viewed.floats[i])) << i;
+        EXPECT_TRUE(std::ranges::equal(kept[i].intdata.span(), viewed.ints[i])) << i;
+    }
 }
 
 // Whatever a handler or the read callback throws stops the run with a

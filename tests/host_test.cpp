@@ -2,16 +2,21 @@
 // What the host may do around the reader: set a decimal-comma locale,
 // limit the size of the file standard error goes to, make standard error
 // non-blocking, keep the input open after a record, allow one processor or
-// refuse a second thread.
+// refuse a second thread; and a descriptor read without input.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <bit>
+#include <cerrno>
+#include <chrono>
 #include <clocale>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
+#include "reader/read_fd.h"
 #include "support/run.h"
 #include "zelreport/zelreport.h"
 
@@ -94,6 +99,31 @@ TEST(Host, EveryHostGivesTheSameReport) {
         auto run = zeltest::RunShell(host.setting + " \"$ZELREPORT\" <in", document);
         EXPECT_EQ(run.status, 0) << host.setting;
         EXPECT_TRUE(run.err == two.err) << host.setting;
+    }
+}
+
+// A descriptor without input is waited on, a non-blocking one too; with a
+// caller to ask, the wait ends when it says so.
+TEST(Host, ReadingADescriptorWaitsAndCanBeStopped) {
+    for (bool non_blocking : {false, true}) {
+        int fds[2];
+        ASSERT_EQ(pipe(fds), 0);
+        if (non_blocking) fcntl(fds[0], F_SETFL, fcntl(fds[0], F_GETFL) | O_NONBLOCK);
+        char buffer[8];
+        int asked = 0;
+        errno = 0;
+        EXPECT_EQ(zelreport::ReadFd(fds[0], buffer, sizeof buffer, [&asked] { return ++asked < 3; }), -1);
+        EXPECT_EQ(errno, ECANCELED);
+        EXPECT_EQ(asked, 3);
+        std::thread writer([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            EXPECT_EQ(write(fds[1], "<x>", 3), 3);
+        });
+        EXPECT_EQ(zelreport::ReadFd(fds[0], buffer, sizeof buffer), 3) << non_blocking;
+        writer.join();
+        close(fds[1]);
+        EXPECT_EQ(zelreport::ReadFd(fds[0], buffer, sizeof buffer, [] { return true; }), 0);
+        close(fds[0]);
     }
 }
 

@@ -22,6 +22,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "zelreport/fields.h"
 
@@ -42,6 +43,50 @@ struct RecordView {
     std::span<const std::int32_t> intdata;
 };
 
+template <typename T>
+class DataArray;
+namespace detail {
+void free_values(void* data, std::size_t mapped_bytes) noexcept;
+}
+
+// A record's values array taken out of the run (`Handlers::on_record_values`):
+// it owns the memory and frees it when destroyed.
+template <typename T>
+class OwnedValues {
+public:
+    OwnedValues() = default;
+    OwnedValues(OwnedValues&& other) noexcept
+        : data_(std::exchange(other.data_, nullptr)),
+          size_(std::exchange(other.size_, 0)),
+          mapped_bytes_(std::exchange(other.mapped_bytes_, 0)) {}
+    OwnedValues& operator=(OwnedValues&& other) noexcept {
+        OwnedValues gone(std::move(*this));
+        data_ = std::exchange(other.data_, nullptr);
+        size_ = std::exchange(other.size_, 0);
+        mapped_bytes_ = std::exchange(other.mapped_bytes_, 0);
+        return *this;
+    }
+    ~OwnedValues() { detail::free_values(data_, mapped_bytes_); }
+
+    std::span<const T> span() const { return {data_, size_}; }
+    std::size_t size() const { return size_; }
+
+private:
+    friend class DataArray<T>;
+    OwnedValues(T* data, std::size_t size, std::size_t mapped_bytes)
+        : data_(data), size_(size), mapped_bytes_(mapped_bytes) {}
+
+    T* data_ = nullptr;
+    std::size_t size_ = 0;
+    std::size_t mapped_bytes_ = 0;  // the mapping's length; 0 for malloc'd memory
+};
+
+// A record's two values arrays, as `RecordView` shows them.
+struct RecordValues {
+    OwnedValues<float> floatdata;
+    OwnedValues<std::int32_t> intdata;
+};
+
 // Which array a record's data type fills: 1 and 5 single-precision
 // floats, 2 integers, anything else none (the values are read and dropped).
 enum class DataKind { none, floats, ints };
@@ -49,7 +94,8 @@ DataKind data_kind(std::int32_t datyp);
 
 enum class Status {
     ok,             // end of input, or the root element's closing tag
-    read_error,     // the input could not be read; `error` holds errno
+    read_error,     // the input could not be read, `error` holds errno; EINVAL
+                    // when the read callback returned a count it cannot have read
     write_error,    // `output` returned false
     out_of_memory,  // an allocation failed
     exception,      // a handler or the read callback threw (a std::system_error's
@@ -68,10 +114,16 @@ struct Handlers {
     std::function<bool(std::string_view)> output;
     // Called at each reported record end, before its report is output.
     std::function<void(const RecordView&)> on_record;
+    // Called instead of `on_record` when set, with the record's values
+    // arrays to keep: a large one (a megabyte or more) changes hands
+    // without a copy, a smaller one is copied to memory of its size.
+    std::function<void(const RecordView&, RecordValues&&)> on_record_values;
 };
 
 // Fills `buffer` with up to `capacity` bytes; returns the count, 0 at end
-// of input, or -1 with errno set on a read error. Pending report text is
+// of input, or -1 with errno set on a read error. Any other count (more
+// than `capacity`, or below -1) ends the run with `Status::read_error` and
+// EINVAL, and no byte of that block is read. Pending report text is
 // handed to the output before every call, so a report is out as soon as
 // the input that completes it has been read.
 using ReadBlock = std::function<long(char* buffer, std::size_t capacity)>;

@@ -82,8 +82,9 @@ zelreport_status zelreport_run_buffer(zelreport_reader *reader, const char *data
 /* The errno of the last run's read error, 0 when it had none. */
 int zelreport_error(const zelreport_reader *reader);
 
-/* "ok", "read error", "write error", "out of memory", "invalid argument";
- * "unknown status" for any other number. */
+/* "ok", "read error", "write error", "out of memory", "invalid argument"
+ * and "failed", one for each status above; "unknown status" for any other
+ * number. */
 const char *zelreport_status_text(zelreport_status status);
 
 /* The library's version, "MAJOR.MINOR.PATCH"; ZELREPORT_VERSION is the

@@ -5,10 +5,11 @@
 #include <pybind11/pybind11.h>
 
 #include <memory>
+#include <span>
 #include <string>
 #include <utility>
-#include <vector>
 
+#include "no_record.h"
 #include "record_data.h"
 #include "source.h"
 #include "stream.h"
@@ -31,47 +32,40 @@ py::object OptionalText(const std::optional<std::string>& text) {
     return text ? py::object(Decode(*text)) : py::none();
 }
 
+// A read-only 1-D array that owns `values`: they move behind the array as
+// they are, and `*kept` points at them. Read-only, so that the record's
+// report and statistics stay those of its values.
 template <typename T>
-const std::vector<T>& NoValues() {
-    static const std::vector<T> none;
-    return none;
-}
-
-// A read-only 1-D array that owns `values`: the vector moves behind the
-// array as is, and `*kept` keeps pointing at it (or at an empty one).
-// Read-only, so that the record's report and statistics stay those of its
-// values.
-template <typename T>
-py::object OwningArray(bool held, std::vector<T>&& values, const std::vector<T>** kept) {
-    *kept = &NoValues<T>();
+py::object OwningArray(bool held, OwnedValues<T>&& values, std::span<const T>* kept) {
+    *kept = {};
     if (!held) return py::none();
     py::array_t<T> array;
-    if (values.empty()) {
+    if (values.size() == 0) {
         array = py::array_t<T>(0);
     } else {
-        auto* owner = new std::vector<T>(std::move(values));
-        py::capsule base(owner, [](void* p) { delete static_cast<std::vector<T>*>(p); });
-        array = py::array_t<T>(static_cast<py::ssize_t>(owner->size()), owner->data(), base);
-        *kept = owner;
+        auto* owner = new OwnedValues<T>(std::move(values));
+        py::capsule base(owner, [](void* p) { delete static_cast<OwnedValues<T>*>(p); });
+        *kept = owner->span();
+        array = py::array_t<T>(static_cast<py::ssize_t>(kept->size()), kept->data(), base);
     }
     py::detail::array_proxy(array.ptr())->flags &= ~py::detail::npy_api::NPY_ARRAY_WRITEABLE_;
     return array;
 }
 
 struct Record {
-    RecordData data;  // its value vectors are moved into the arrays
-    const std::vector<float>* floats = nullptr;
-    const std::vector<std::int32_t>* ints = nullptr;
+    RecordData data;  // its values are moved into the arrays
+    std::span<const float> floats;
+    std::span<const std::int32_t> ints;
     py::object float_values, int_values;
 
     explicit Record(RecordData&& record)
         : data(std::move(record)),
-          float_values(OwningArray(data.has_floatdata, std::move(data.floatdata), &floats)),
-          int_values(OwningArray(data.has_intdata, std::move(data.intdata), &ints)) {}
+          float_values(OwningArray(data.has_floatdata, std::move(data.values.floatdata), &floats)),
+          int_values(OwningArray(data.has_intdata, std::move(data.values.intdata), &ints)) {}
 
     py::str Report() const {
         std::string text;
-        append_report(ViewOf(data, *floats, *ints), text);
+        append_report(ViewOf(data, floats, ints), text);
         return Decode(text);
     }
 
@@ -87,7 +81,7 @@ struct Record {
 
     // Made on request, like the report: the values cannot change.
     py::object Statistics() const {
-        std::optional<zelreport::Statistics> stats = statistics(ViewOf(data, *floats, *ints));
+        std::optional<zelreport::Statistics> stats = statistics(ViewOf(data, floats, ints));
         if (!stats) return py::none();
         return py::make_tuple(double{stats->min}, double{stats->max}, double{stats->avg});
     }
@@ -137,21 +131,30 @@ py::str Report(py::handle source) {
     control.check_signals = true;
     std::string text;
     Result result;
+    std::uint64_t records = 0;
+    Handlers handlers;
+    handlers.on_record = [&records](const RecordView&) { ++records; };
     {
         py::gil_scoped_release release;
-        result = document.Run({}, &text, control);
+        result = document.Run(std::move(handlers), &text, control);
     }
     document.RaiseFailure(result, control);
+    if (records == 0) WarnNoRecord(document);
     return Decode(text);
 }
 
 constexpr const char* kSourceDoc =
-    "``source`` is a path (``str`` or ``os.PathLike``), a bytes-like object holding the document,\n"
-    "or a binary file object (anything with ``readinto`` or ``read``, such as ``open(path, 'rb')``,\n"
-    "``sys.stdin.buffer`` or ``gzip.open(path)``).\n\n"
+    "``source`` is a path (``str`` or ``os.PathLike``), a bytes-like object holding the document\n"
+    "itself, or a binary file object (anything with ``readinto`` or ``read``, such as\n"
+    "``open(path, 'rb')``, ``sys.stdin.buffer`` or ``gzip.open(path)``). Ctrl-C stops the reading\n"
+    "at once, whatever the source.\n\n"
     "Raises FileNotFoundError, IsADirectoryError or OSError (with errno) when the document cannot\n"
-    "be read, MemoryError when memory runs out and TypeError for a source of another kind; an\n"
-    "exception raised by the file object's read propagates unchanged.";
+    "be read, MemoryError when memory runs out, and TypeError for a source of another kind, for\n"
+    "bytes that hold a path rather than a document (give a path as str) and for a str that holds\n"
+    "a document rather than a path (give a document as bytes). An exception raised by the file\n"
+    "object's read propagates unchanged; a result of the wrong kind from it raises TypeError, a\n"
+    "count out of range ValueError. A document that gives no record at all warns once with\n"
+    "NoRecordWarning, saying why when its first bytes tell (empty, UTF-16, not markup).";
 
 void DefineRecord(py::module_& m) {
     py::class_<Record> record(m, "Record",
@@ -192,9 +195,11 @@ void DefineRecord(py::module_& m) {
                                "values viewed with shape (ni, nj, nk) in Fortran order (the first index\n"
                                "varies fastest, as in the document), or None unless ni, nj and nk are\n"
                                "positive and their product is the count of values.")
-        .def_property_readonly("statistics", &Record::Statistics,
-                               "(min, max, avg) exactly as the report's statistics line gives them, or None\n"
-                               "for a record without single-precision data.")
+        .def_property_readonly(
+            "statistics", &Record::Statistics,
+            "(min, max, avg): the float32 numbers the report's statistics line prints, as\n"
+            "Python floats with the float32 values exactly, unrounded (the line rounds them\n"
+            "to six decimals, '%f'); None for a record without single-precision data.")
         .def_property_readonly("report", &Record::Report,
                                "The record's report text, as zelreport writes it (decoded like the texts).")
         .def_property_readonly("raw_texts", &Record::RawTexts,
@@ -213,12 +218,17 @@ PYBIND11_MODULE(_zelreport, m) {
     py::array_t<float>(0);
     py::array_t<std::int32_t>(0);
     DefineRecord(m);
+    m.attr("NoRecordWarning") = NoRecordWarning();
     py::class_<RecordIterator>(m, "RecordIterator",
                                "The records of a document, read as they are asked for. Leaving a loop\n"
-                               "early, close() or the end of a with block stops the reading.")
+                               "early, close() or the end of a with block stops the reading. Threads may\n"
+                               "share one: each record goes to one of them. In a process forked from the\n"
+                               "one that made it, taking a record raises RuntimeError.")
         .def("__iter__", [](py::object self) { return self; })
         .def("__next__", &RecordIterator::Next)
-        .def("close", &RecordIterator::Close, "Stops reading and frees the records not yet taken.")
+        .def("close", &RecordIterator::Close,
+             "Stops reading, frees the records not yet taken and lets go of the source. Safe\n"
+             "from any thread, any number of times, also while another thread takes a record.")
         .def("__enter__", [](py::object self) { return self; })
         .def("__exit__", [](RecordIterator& self, py::args) { self.Close(); });
     static const std::string records_doc =

@@ -4,8 +4,8 @@
 namespace zelreport::python {
 
 std::size_t RecordData::Bytes() const {
-    std::size_t bytes =
-        sizeof(RecordData) + floatdata.size() * sizeof(float) + intdata.size() * sizeof(std::int32_t);
+    std::size_t bytes = sizeof(RecordData) + values.floatdata.size() * sizeof(float) +
+                        values.intdata.size() * sizeof(std::int32_t);
 #define ZELREPORT_DATA_TEXT_BYTES(name, label) \
     if (name) bytes += name->size();
 #define ZELREPORT_DATA_NO_BYTES(name, label, rule)
@@ -15,7 +15,7 @@ std::size_t RecordData::Bytes() const {
     return bytes;
 }
 
-RecordData CopyRecord(const RecordView& view) {
+RecordData TakeRecord(const RecordView& view, RecordValues&& values) {
     RecordData data;
 #define ZELREPORT_COPY_TEXT(name, label) \
     if (view.name) data.name = *view.name;
@@ -24,14 +24,12 @@ RecordData CopyRecord(const RecordView& view) {
 #undef ZELREPORT_COPY_TEXT
 #undef ZELREPORT_COPY_INT
     data.has_floatdata = view.has_floatdata;
-    data.floatdata.assign(view.floatdata.begin(), view.floatdata.end());
     data.has_intdata = view.has_intdata;
-    data.intdata.assign(view.intdata.begin(), view.intdata.end());
+    data.values = std::move(values);
     return data;
 }
 
-RecordView ViewOf(const RecordData& data, const std::vector<float>& floats,
-                  const std::vector<std::int32_t>& ints) {
+RecordView ViewOf(const RecordData& data, std::span<const float> floats, std::span<const std::int32_t> ints) {
     RecordView view;
 #define ZELREPORT_VIEW_TEXT(name, label) \
     if (data.name) view.name = &*data.name;

@@ -1,13 +1,12 @@
 // SPDX-License-Identifier: MIT
-// A record copied out of the library's view, so that it outlives the
-// `on_record` call and can cross from the reading thread to Python's.
+// A record taken out of the library's view, so that it outlives the
+// `on_record_values` call and can cross from the reading thread to Python's.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "zelreport/zelreport.h"
 
@@ -20,20 +19,19 @@ struct RecordData {
 #undef ZELREPORT_DATA_TEXT
 #undef ZELREPORT_DATA_INT
     bool has_floatdata = false;
-    std::vector<float> floatdata;
     bool has_intdata = false;
-    std::vector<std::int32_t> intdata;
+    // The values, taken from the run: the memory that later becomes the
+    // NumPy arrays'.
+    RecordValues values;
 
     // About the memory the record holds, for bounding the records in flight.
     std::size_t Bytes() const;
 };
 
-// Copies everything the record holds; the values are copied once, here,
-// into the vectors that later become the NumPy arrays' memory.
-RecordData CopyRecord(const RecordView& view);
-// A view of the copy, its values in `floats` and `ints` (where the
-// vectors went), valid while they and `data` are.
-RecordView ViewOf(const RecordData& data, const std::vector<float>& floats,
-                  const std::vector<std::int32_t>& ints);
+// Copies the record's fields and keeps its values as they are.
+RecordData TakeRecord(const RecordView& view, RecordValues&& values);
+// A view of the record, its values in `floats` and `ints` (where they
+// went), valid while they and `data` are.
+RecordView ViewOf(const RecordData& data, std::span<const float> floats, std::span<const std::int32_t> ints);
 
 }  // namespace zelreport::python

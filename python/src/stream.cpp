@@ -11,6 +11,8 @@
 #include <mutex>
 #include <utility>
 
+#include "no_record.h"
+
 namespace zelreport::python {
 
 namespace {
@@ -32,22 +34,27 @@ constexpr std::chrono::milliseconds kSignalCheckInterval{50};
 struct RecordStream::Run {
     Source source;
     RunControl control;
-    bool bounded = true;  // false when the run is on the consumer's thread
+    bool bounded = true;  // false when the run is on a consumer's thread
     std::mutex mutex;
     std::condition_variable changed;
     std::vector<RecordData> queue;  // guarded by mutex
     std::size_t queued_bytes = 0;   // guarded by mutex
-    std::vector<RecordData> batch;  // the reading thread's, not yet in the queue
+    std::vector<RecordData> batch;  // the producer's, not yet in the queue
     std::size_t batch_bytes = 0;
+    bool producing = false;     // guarded by mutex: started and not yet ended
     bool produced_all = false;  // guarded by mutex
     Result result;              // set before produced_all
-    // A block of a file object asked for by the reading thread: only the
-    // caller's thread reads a file object, where Ctrl-C interrupts it.
+    // A block of a file object asked for by the reading thread: only a
+    // consumer's thread reads a file object, where Ctrl-C interrupts it.
+    // The reading thread waits for it until the run is cancelled; a read
+    // still in progress then fills the source's staging block only.
     std::atomic<bool> read_asked{false};
-    char* read_buffer = nullptr;  // guarded by mutex, as are the two below
+    char* read_buffer = nullptr;  // guarded by mutex, as are the four below
     std::size_t read_capacity = 0;
+    std::uint64_t read_request = 0;  // which block read_buffer is
     long read_count = 0;
-    bool read_in_progress = false;  // the caller's thread is filling read_buffer
+    bool read_in_progress = false;
+    unsigned long reading_thread = 0;  // the Python thread serving the read
 
     explicit Run(py::handle document) : source(document) {}
 
@@ -56,16 +63,17 @@ struct RecordStream::Run {
         ReadBlock read_file;
         if (bounded)
             read_file = [this](char* buffer, std::size_t capacity) { return AskRead(buffer, capacity); };
-        Result ended = source.Run(
-            [this](const RecordView& view) {
-                if (control.KeepGoing()) Add(CopyRecord(view));
-            },
-            nullptr, control, read_file);
+        Handlers handlers;
+        handlers.on_record_values = [this](const RecordView& view, RecordValues&& values) {
+            if (control.KeepGoing()) Add(TakeRecord(view, std::move(values)));
+        };
+        Result ended = source.Run(std::move(handlers), nullptr, control, read_file);
         Publish();
         {
             std::lock_guard lock(mutex);
             result = ended;
             produced_all = true;
+            producing = false;
         }
         changed.notify_all();
     }
@@ -99,18 +107,18 @@ struct RecordStream::Run {
         batch_bytes = 0;
     }
 
-    // On the reading thread: waits until the caller's thread has read the
-    // block.
+    // On the reading thread: waits until a consumer's thread has read the
+    // block, or the run is cancelled.
     long AskRead(char* buffer, std::size_t capacity) {
         std::unique_lock lock(mutex);
         read_buffer = buffer;
         read_capacity = capacity;
+        ++read_request;
         read_asked = true;
         changed.notify_all();
-        // Even cancelled, the buffer must outlive a read in progress into it.
-        changed.wait(lock, [&] { return !read_asked || (control.cancelled && !read_in_progress); });
+        changed.wait(lock, [&] { return !read_asked || control.cancelled; });
         if (read_asked) {
-            read_asked = false;
+            read_asked = false;  // a read in progress no longer lands here
             errno = ECANCELED;
             return -1;
         }
@@ -118,23 +126,39 @@ struct RecordStream::Run {
         return read_count;
     }
 
-    // On the caller's thread (GIL held): reads the block asked for, if any.
-    void ServeRead() {
-        if (!read_asked) return;
-        std::unique_lock lock(mutex);
-        // Another Python thread may have served it, or be serving it.
-        if (!read_asked || read_in_progress) return;
-        read_in_progress = true;
-        char* buffer = read_buffer;
-        std::size_t capacity = read_capacity;
-        lock.unlock();
-        long count = source.FillFromFile(buffer, capacity, control);
-        lock.lock();
-        read_count = count;
-        read_asked = false;
-        read_in_progress = false;
-        lock.unlock();
+    // On a consumer's thread (GIL held): reads the block asked for, unless
+    // none is or another thread is reading it. True when it read, which
+    // may have dropped the GIL.
+    bool ServeRead() {
+        if (!read_asked) return false;
+        std::size_t capacity;
+        std::uint64_t request;
+        {
+            std::lock_guard lock(mutex);
+            if (!read_asked || read_in_progress) return false;
+            read_in_progress = true;
+            reading_thread = PyThread_get_thread_ident();
+            capacity = read_capacity;
+            request = read_request;
+        }
+        long count = source.FillFromFile(capacity, control);
+        {
+            std::lock_guard lock(mutex);
+            read_in_progress = false;
+            if (read_asked && read_request == request) {
+                read_count = source.CopyFilled(read_buffer, count);
+                read_asked = false;
+            }
+        }
         changed.notify_all();
+        return true;
+    }
+
+    // True when this thread is reading the file object: a record asked for
+    // from inside its read could only wait for that read.
+    bool ReadingHere() {
+        std::lock_guard lock(mutex);
+        return read_in_progress && reading_thread == PyThread_get_thread_ident();
     }
 
     // Tells the run to stop, and a producer waiting for room to look.
@@ -143,15 +167,45 @@ struct RecordStream::Run {
             std::lock_guard lock(mutex);
             control.cancelled = true;
             queue.clear();
+            queued_bytes = 0;
         }
         changed.notify_all();
     }
+
+    void WaitUntilEnded() {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return !producing; });
+    }
 };
+
+namespace {
+
+// Forks seen by this process; a stream made before the last one is in a
+// child, where its reading thread does not exist. Counted by an atfork
+// handler, since asking for the process id at every record costs a call
+// into the kernel.
+std::atomic<unsigned> forks{0};
+
+unsigned Forks() {
+    static const bool registered = [] {
+        pthread_atfork(nullptr, nullptr, [] { forks.fetch_add(1, std::memory_order_relaxed); });
+        return true;
+    }();
+    (void)registered;
+    return forks.load(std::memory_order_relaxed);
+}
+
+[[noreturn]] void RaiseRuntime(const char* message) {
+    PyErr_SetString(PyExc_RuntimeError, message);
+    throw py::error_already_set();
+}
+
+}  // namespace
 
 // The stream and its reading thread each hold the run; the last to let go
 // frees it with the GIL, which the source's Python objects need.
 RecordStream::RecordStream(py::handle source)
-    : run_(new Run(source), [](Run* run) {
+    : forks_(Forks()), run_(new Run(source), [](Run* run) {
           py::gil_scoped_acquire gil;
           delete run;
       }) {}
@@ -160,92 +214,144 @@ RecordStream::~RecordStream() {
     Close();
 }
 
+bool RecordStream::Forked() {
+    if (forks_ == Forks()) return false;
+    if (run_) {
+        new std::shared_ptr<Run>(std::move(run_));  // never freed, on purpose
+        static_cast<void>(thread_.release());
+        taken_.clear();
+        finished_ = true;
+    }
+    return true;
+}
+
 void RecordStream::Close() {
-    started_ = finished_ = true;
+    if (Forked()) return;
+    bool was_started = std::exchange(started_, true);
+    finished_ = true;
     taken_.clear();
     taken_next_ = 0;
-    run_->Cancel();
-    if (!thread_.started()) return;
-    py::gil_scoped_release release;
-    thread_.thread.join();
+    std::shared_ptr<Run> run = run_;
+    run->Cancel();
+    std::unique_ptr<StartedThread> thread = std::move(thread_);
+    if (was_started) {
+        py::gil_scoped_release release;
+        if (thread) thread->thread.join();
+        run->WaitUntilEnded();
+    }
+    run->source.Release();
 }
 
 void RecordStream::Start() {
     started_ = true;
-    thread_ = TryStartThread([run = run_] {
+    {
+        std::lock_guard lock(run_->mutex);
+        run_->producing = true;
+    }
+    StartedThread started = TryStartThread([run = run_] {
         // Signals go to the interpreter's thread, where Python handles them.
         sigset_t all;
         sigfillset(&all);
         pthread_sigmask(SIG_BLOCK, &all, nullptr);
         run->Produce();
     });
-    if (thread_.started()) return;
+    if (started.started()) {
+        thread_ = std::make_unique<StartedThread>(std::move(started));
+        return;
+    }
     // No thread: the whole document now, on this thread, with signals
     // handled between its blocks and records.
-    run_->bounded = false;
-    run_->control.check_signals = true;
+    std::shared_ptr<Run> run = run_;
+    run->bounded = false;
+    run->control.check_signals = true;
     {
         py::gil_scoped_release release;
-        run_->Produce();
+        run->Produce();
     }
-    if (run_->control.interrupted) Finish();
+}
+
+RecordStream::Queued RecordStream::TakeQueued() {
+    Queued queued;
+    {
+        std::lock_guard lock(run_->mutex);
+        taken_.clear();
+        taken_next_ = 0;
+        taken_.swap(run_->queue);
+        run_->queued_bytes = 0;
+        queued = !taken_.empty() ? Queued::taken : run_->produced_all ? Queued::ended : Queued::none_yet;
+    }
+    run_->changed.notify_all();
+    return queued;
 }
 
 void RecordStream::WaitForRecords() {
-    Run& run = *run_;
-    for (;;) {
-        run.ServeRead();
-        if (run.control.interrupted) return Finish();
-        bool ready;
-        {
-            py::gil_scoped_release release;
-            std::unique_lock lock(run.mutex);
-            ready = run.changed.wait_for(lock, kSignalCheckInterval, [&] {
-                return !run.queue.empty() || run.produced_all || run.read_asked;
-            });
-            if (!run.queue.empty() || run.produced_all) return;
-        }
-        if (!ready && PyErr_CheckSignals() != 0) {
-            run.control.StopWithPythonError();
-            return Finish();
-        }
+    std::shared_ptr<Run> run = run_;
+    {
+        py::gil_scoped_release release;
+        std::unique_lock lock(run->mutex);
+        run->changed.wait_for(lock, kSignalCheckInterval, [&] {
+            return !run->queue.empty() || run->produced_all || run->read_asked || run->control.cancelled;
+        });
+    }
+    if (PyErr_CheckSignals() != 0) {
+        run->control.StopForSignal();
+        Finish();
     }
 }
 
 bool RecordStream::Next(RecordData& record) {
-    // A loop, since another Python thread may take the records while this
-    // one waits without the GIL.
-    while (taken_next_ == taken_.size() && !finished_) {
-        if (!started_) Start();
-        WaitForRecords();
-        if (finished_ || taken_next_ != taken_.size()) continue;
-        bool ended;
-        {
-            std::lock_guard lock(run_->mutex);
-            taken_.clear();
-            taken_next_ = 0;
-            taken_.swap(run_->queue);
-            run_->queued_bytes = 0;
-            ended = taken_.empty() && run_->produced_all;
+    // Each pass looks afresh: serving a read, waiting and finishing drop
+    // the GIL, and another thread may take records or close meanwhile.
+    for (;;) {
+        if (Forked())
+            RaiseRuntime("iterator created in another process: open the document again after fork()");
+        if (finished_) return false;
+        if (!started_) {
+            Start();
+            continue;
         }
-        run_->changed.notify_all();
-        if (ended) Finish();
+        Run& run = *run_;
+        // Ctrl-C is raised at once, before the records already read.
+        if (run.control.interrupted) {
+            Finish();
+            continue;
+        }
+        // Keeps the reading thread going while the caller takes records.
+        if (run.ServeRead()) continue;
+        if (taken_next_ < taken_.size()) {
+            record = std::move(taken_[taken_next_++]);
+            ++handed_out_;
+            return true;
+        }
+        switch (TakeQueued()) {
+            case Queued::taken:
+                continue;
+            case Queued::none_yet:
+                if (run.ReadingHere())
+                    RaiseRuntime(
+                        "records() iterator asked for its next record by its own file object's read");
+                WaitForRecords();
+                continue;
+            case Queued::ended: {
+                bool warn = handed_out_ == 0 && !run.control.cancelled;
+                Finish();
+                if (warn) WarnNoRecord(run.source);
+                return false;
+            }
+        }
     }
-    if (taken_next_ == taken_.size()) return false;
-    // Keeps the reading thread going while the caller takes records.
-    run_->ServeRead();
-    if (run_->control.interrupted) Finish();
-    record = std::move(taken_[taken_next_++]);
-    return true;
 }
 
 // Ends the stream and raises what stopped the run, if anything did: the
 // run has ended, or a Python exception already kept (Ctrl-C) stops it.
 void RecordStream::Finish() {
     Close();
-    Run& run = *run_;
-    std::lock_guard lock(run.mutex);
-    run.source.RaiseFailure(run.result, run.control);
+    Result result;
+    {
+        std::lock_guard lock(run_->mutex);
+        result = run_->result;
+    }
+    run_->source.RaiseFailure(result, run_->control);
 }
 
 }  // namespace zelreport::python

@@ -23,10 +23,10 @@ shape ``(ni, nj, nk)``, ``statistics`` as ``(min, max, avg)`` and
 From the command line, ``python3 -m zelreport table FILE`` lists the
 records and ``python3 -m zelreport plot FILE`` draws one (Matplotlib).
 """
-from ._zelreport import Record, RecordIterator, __version__, records, report
+from ._zelreport import NoRecordWarning, Record, RecordIterator, __version__, records, report
 
-__all__ = ["Record", "RecordIterator", "records", "report", "__version__"]
+__all__ = ["NoRecordWarning", "Record", "RecordIterator", "records", "report", "__version__"]
 
-for _name in ("Record", "RecordIterator", "records", "report"):
+for _name in ("NoRecordWarning", "Record", "RecordIterator", "records", "report"):
     globals()[_name].__module__ = __name__
 del _name

@@ -31,6 +31,12 @@ int Scanner::GetC() {
     floor = block.get();
     char* data = block.get() + kBlockLookBack;
     long n = read_block(data, kInputBlockSize);
+    // A count that no read into this block can give is the callback's
+    // failure: none of the block is trusted.
+    if (n < -1 || n > static_cast<long>(kInputBlockSize)) {
+        errno = EINVAL;
+        n = -1;
+    }
     if (n <= 0) {
         if (n < 0) {
             read_failed = true;

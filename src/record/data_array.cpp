@@ -2,11 +2,14 @@
 #include "record/data_array.h"
 
 #include <sys/mman.h>
+#include <unistd.h>
 
+#include <cassert>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace zelreport {
 
@@ -48,6 +51,33 @@ void DataArray<T>::Grow() {
 }
 
 template <typename T>
+OwnedValues<T> DataArray<T>::Take() {
+    std::size_t bytes = size_ * sizeof(T);
+    std::size_t size = std::exchange(size_, 0);
+    if (bytes < kMappedBytes) {
+        T* copy = nullptr;
+        if (size > 0) {
+            copy = static_cast<T*>(std::malloc(bytes));
+            if (!copy) throw std::bad_alloc();
+            std::memcpy(copy, data_, bytes);
+        }
+        return OwnedValues<T>(copy, size, 0);
+    }
+    // At least a megabyte of values: the array is mapped (capacities double
+    // from kFirstBytes), in whole pages.
+    assert(mapped_);
+    std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    std::size_t kept = (bytes + page - 1) / page * page;
+    std::size_t mapped = capacity_ * sizeof(T);
+    if (kept < mapped) munmap(reinterpret_cast<char*>(data_) + kept, mapped - kept);
+    OwnedValues<T> taken(data_, size, kept);
+    data_ = nullptr;
+    capacity_ = 0;
+    mapped_ = false;
+    return taken;
+}
+
+template <typename T>
 void DataArray<T>::Free() {
     if (mapped_)
         munmap(data_, capacity_ * sizeof(T));
@@ -57,6 +87,17 @@ void DataArray<T>::Free() {
     size_ = capacity_ = 0;
     mapped_ = false;
 }
+
+namespace detail {
+
+void free_values(void* data, std::size_t mapped_bytes) noexcept {
+    if (mapped_bytes)
+        munmap(data, mapped_bytes);
+    else
+        std::free(data);
+}
+
+}  // namespace detail
 
 template class DataArray<float>;
 template class DataArray<int>;

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <span>
 
+#include "zelreport/zelreport.h"
+
 namespace zelreport {
 
 // Grows in proportion to what arrives, so a declared size alone costs
@@ -31,6 +33,10 @@ public:
         return {data_ + size_, capacity_ - size_};
     }
     void Commit(std::size_t count) { size_ += count; }
+    // Hands the values over and empties the array: a large array's
+    // mapping changes hands, less its pages past the values; a small one
+    // is copied, and the array keeps its memory for the next record.
+    OwnedValues<T> Take();
     // Empties the array for the next record.
     void Release() {
         size_ = 0;

@@ -9,13 +9,19 @@ namespace zelreport {
 void write_to_zelFile(DocumentRun& run) {
     Context& ctx = run.ctx;
     RecordView view = MakeView(ctx.record);
+    // The report is written before the record is handed on, which may take
+    // its values, and counts once that is done: it goes out whole, and not
+    // at all when the handler throws.
+    char* room = ctx.out.Reserve(ReportRoom(view));
+    const char* end = WriteRecordReport(ctx.record, view, room);
+    const Handlers& handlers = *ctx.out.handlers;
     if (run.observer)
         (*run.observer)(view, ctx.record.values_origin);
-    else if (ctx.out.handlers->on_record)
-        ctx.out.handlers->on_record(view);
-    // Room first, then the report: it goes out whole or not at all.
-    char* room = ctx.out.Reserve(ReportRoom(view));
-    ctx.out.Commit(WriteRecordReport(ctx.record, view, room));
+    else if (handlers.on_record_values)
+        handlers.on_record_values(view, {ctx.record.floatdata.Take(), ctx.record.intdata.Take()});
+    else if (handlers.on_record)
+        handlers.on_record(view);
+    ctx.out.Commit(end);
     ctx.out.FlushIfFull();
     ctx.record.ReleaseData();
 }

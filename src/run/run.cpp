@@ -1,37 +1,16 @@
 // SPDX-License-Identifier: MIT
 // Running one document from blocks, a file descriptor, a stream or memory.
-#include <poll.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <new>
 #include <system_error>
 
+#include "reader/read_fd.h"
 #include "run/document.h"
 #include "run/observed_run.h"
 
 namespace zelreport {
 
 namespace {
-
-// Waits until a non-blocking descriptor has data, so EAGAIN is no error.
-bool WaitReadable(int fd) {
-    pollfd p{fd, POLLIN, 0};
-    return poll(&p, 1, -1) >= 0 || errno == EINTR;
-}
-
-// Reads up to `capacity` bytes from `fd`, going on after a signal and
-// waiting while a non-blocking descriptor has nothing: the count, 0 at
-// end of input, or -1 with errno set.
-long ReadFd(int fd, char* buffer, std::size_t capacity) {
-    for (;;) {
-        ssize_t n = read(fd, buffer, capacity);
-        if (n >= 0) return static_cast<long>(n);
-        if (errno == EINTR) continue;
-        if ((errno == EAGAIN || errno == EWOULDBLOCK) && WaitReadable(fd)) continue;
-        return -1;
-    }
-}
 
 // The result for the exception being handled.
 Result Caught() noexcept {

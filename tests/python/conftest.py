@@ -1,5 +1,6 @@
 # SPDX-License-Identifier: MIT
-"""Shared paths and documents for the Python package's tests."""
+"""Shared paths, documents and bounds for the Python package's tests."""
+import faulthandler
 import os
 import pathlib
 import subprocess
@@ -11,6 +12,10 @@ TESTS = pathlib.Path(__file__).resolve().parent.parent
 ROOT = TESTS.parent
 SAMPLE = ROOT / "examples" / "sample.xml"
 GOLDEN = sorted((TESTS / "golden").glob("*/*.xml"))
+# A test that runs longer has hung: the run stops with every thread's
+# traceback instead of holding up CI (generous: the suite also runs under
+# AddressSanitizer).
+TEST_SECONDS = 120
 
 
 def record_xml(fields, values=None):
@@ -19,6 +24,18 @@ def record_xml(fields, values=None):
     if values is not None:
         lines += ["<zeldata>", "<values>%s</values>" % values, "</zeldata>"]
     return "\n".join(lines + ["</zelrecord>", ""])
+
+
+@pytest.fixture(autouse=True)
+def bounded_in_time():
+    faulthandler.dump_traceback_later(TEST_SECONDS, exit=True)
+    yield
+    faulthandler.cancel_dump_traceback_later()
+
+
+def preloaded(library):
+    """LD_PRELOAD with `library` first, then what is preloaded already (a sanitizer's runtime)."""
+    return " ".join(filter(None, [library, os.environ.get("LD_PRELOAD")]))
 
 
 def run_python(code, *args, env=None, **kwargs):

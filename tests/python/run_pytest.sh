@@ -4,4 +4,4 @@
 # it has no pytest. Usage: run_pytest.sh INTERPRETER TESTS_DIR
 set -eu
 "$1" -c 'import pytest' 2>/dev/null || { echo "python: skipped: $1 has no pytest (install python3-pytest)"; exit 77; }
-exec "$1" -m pytest -q -p no:cacheprovider "$2"
+exec "$1" -m pytest -q -rs -p no:cacheprovider "$2"

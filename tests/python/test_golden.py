@@ -2,6 +2,7 @@
 """The package against the golden documents and the C++ API."""
 import math
 import subprocess
+import warnings
 
 import numpy as np
 import pytest
@@ -19,10 +20,16 @@ def spelled(x):
 
 @pytest.mark.parametrize("document", GOLDEN, ids=ids)
 def test_report_is_the_golden_output(document):
-    text = zelreport.report(document)
-    assert text.encode("utf-8", "surrogateescape") == document.with_suffix(".err").read_bytes()
+    golden = document.with_suffix(".err").read_bytes()
+    with warnings.catch_warnings(record=True) as warned:
+        warnings.simplefilter("always")
+        text = zelreport.report(document)
+    assert text.encode("utf-8", "surrogateescape") == golden
+    # Warned exactly when no record is reported.
+    assert [w.category for w in warned] == ([] if b"c_zelecr args" in golden else [zelreport.NoRecordWarning])
 
 
+@pytest.mark.filterwarnings("ignore::zelreport.NoRecordWarning")
 @pytest.mark.parametrize("document", GOLDEN, ids=ids)
 def test_records_match_the_report_and_the_cpp_api(document, dump_values):
     golden = document.with_suffix(".err").read_bytes()

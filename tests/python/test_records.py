@@ -3,6 +3,7 @@
 import gzip
 import io
 import os
+import pathlib
 import signal
 import subprocess
 import sys
@@ -13,7 +14,7 @@ import numpy as np
 import pytest
 import zelreport
 
-from conftest import SAMPLE, record_xml, run_python
+from conftest import SAMPLE, preloaded, record_xml, run_python
 
 GRID = record_xml([("nomvar", "G"), ("ni", 3), ("nj", 2), ("nk", 1), ("datyp", 1)], "0 1 2\n 10 11 12")
 
@@ -80,6 +81,32 @@ def test_errors_are_those_python_users_expect(tmp_path):
     for wrong in (3, None, io.StringIO("<zelrecord>")):
         with pytest.raises(TypeError):
             zelreport.report(wrong)
+    # A path given as bytes, and a document given as a path, are named for what they are.
+    for path in (b"doc.xml", bytearray(os.fsencode(SAMPLE))):
+        with pytest.raises(TypeError, match="give its path as str"):
+            zelreport.records(path)
+    with pytest.raises(TypeError, match=r"holds markup \('<\?xml.*, 1129 characters\): give the document") as text:
+        zelreport.report(SAMPLE.read_text())
+    assert len(str(text.value)) < 300
+
+
+def each_record_then_one_more(source):
+    stream = zelreport.records(source)
+    return list(stream), next(stream, None)
+
+
+@pytest.mark.parametrize("run", [zelreport.report, each_record_then_one_more])
+@pytest.mark.parametrize("document, reason", [
+    (b"", "is empty"),
+    (SAMPLE.read_text().encode("utf-16"), "UTF-16"),
+    (b"name,value\nTT,1\n", "no '<'"),
+    (SAMPLE.read_bytes().replace(b"\n<", b"\n  <"), "zelcheck says why"),
+    (b"<html>\n<p>TT</p>\n</html>\n", "root element <orv-standard-file>"),
+])
+def test_a_document_without_records_warns_once_why(run, document, reason):
+    with pytest.warns(zelreport.NoRecordWarning, match="gave no record: .*" + reason) as warned:
+        run(document)
+    assert len(warned) == 1
 
 
 class Failing(ReadOnly):
@@ -140,28 +167,11 @@ def test_a_host_that_refuses_threads_gives_the_same_records(values, tmp_path):
             " print(len(r), sum(len(x.values) for x in r), zelreport.report(sys.argv[1]) == ''.join(x.report for x in r))\n"
             "except OSError as e: print(e)")
     expected = run_python(code, str(document), timeout=60).stdout.decode()
-    done = run_python(code, str(document), env={"LD_PRELOAD": library}, timeout=60)
+    done = run_python(code, str(document), env={"LD_PRELOAD": preloaded(library)}, timeout=60)
     # The same records by a slower road.
     assert done.returncode == 0, done.stderr.decode()
     assert done.stdout.decode() == expected
     assert expected.startswith("1 30000 True" if values else "2 10 True")
-
-
-@pytest.mark.parametrize("source", ["sys.stdin.buffer", "'/dev/stdin'"])
-def test_ctrl_c_interrupts_a_document_that_waits_for_input(source):
-    code = "import sys, zelreport; print('reading', flush=True); list(zelreport.records(%s))" % source
-    child = subprocess.Popen([sys.executable, "-c", code], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                             stderr=subprocess.PIPE)
-    child.stdin.write(GRID.encode())
-    child.stdin.flush()
-    assert child.stdout.readline() == b"reading\n"
-    time.sleep(0.3)
-    child.send_signal(signal.SIGINT)
-    try:
-        assert child.wait(timeout=10) != 0
-    finally:
-        child.kill()
-    assert b"KeyboardInterrupt" in child.stderr.read()
 
 
 def test_every_public_name_is_documented():
@@ -171,15 +181,12 @@ def test_every_public_name_is_documented():
         assert getattr(zelreport.Record, name).__doc__, name
 
 
-def test_threads_sharing_an_iterator_get_each_record_once():
-    stream, counts = zelreport.records((GRID * 3000).encode()), []
-
-    def take():
-        counts.append(sum(1 for _ in stream))
-
-    threads = [threading.Thread(target=take) for _ in range(4)]
-    for thread in threads:
-        thread.start()
-    for thread in threads:
-        thread.join(timeout=60)
-    assert sum(counts) == 3000
+def test_type_stubs_fit_every_documented_use(tmp_path):
+    pytest.importorskip("mypy", reason="mypy is not installed (Debian mypy)")
+    if "asan" in os.environ.get("LD_PRELOAD", ""):
+        pytest.skip("type checking is not repeated under the sanitizer")
+    package_dir = pathlib.Path(zelreport.__file__).parent.parent
+    done = subprocess.run([sys.executable, "-m", "mypy", "--strict", "--warn-unused-ignores", "--cache-dir",
+                           str(tmp_path), str(pathlib.Path(__file__).parent / "stub_user.py")],
+                          capture_output=True, text=True, env=dict(os.environ, MYPYPATH=str(package_dir)))
+    assert done.returncode == 0, done.stdout + done.stderr
