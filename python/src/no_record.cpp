@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "reader/element_names.h"
+
 namespace zelreport::python {
 
 namespace {
@@ -25,6 +27,13 @@ constexpr CauseText kCauseTexts[] = {
     {NoRecordCause::unknown, "no <zelrecord> element in its first bytes ended as a record"},
 };
 
+// Whether `head` holds "<" and `name` (a tag of that name, or of a longer one).
+bool HoldsOpeningTag(std::string_view head, std::string_view name) {
+    for (std::size_t at = head.find('<'); at != std::string_view::npos; at = head.find('<', at + 1))
+        if (head.substr(at + 1, name.size()) == name) return true;
+    return false;
+}
+
 const char* Explain(NoRecordCause cause) {
     for (const CauseText& row : kCauseTexts)
         if (row.cause == cause) return row.text;
@@ -37,8 +46,8 @@ NoRecordCause FindNoRecordCause(std::string_view head, std::uint64_t size) {
     if (size == 0) return NoRecordCause::empty;
     if (head.find('\0') != std::string_view::npos) return NoRecordCause::wide_encoding;
     if (head.find('<') == std::string_view::npos) return NoRecordCause::no_markup;
-    if (head.find("<zelrecord") != std::string_view::npos) return NoRecordCause::records_misread;
-    if (head.find("<orv-standard-file") == std::string_view::npos) return NoRecordCause::no_root;
+    if (HoldsOpeningTag(head, kRecordName)) return NoRecordCause::records_misread;
+    if (!HoldsOpeningTag(head, kRootName)) return NoRecordCause::no_root;
     return NoRecordCause::unknown;
 }
 

@@ -23,8 +23,14 @@ namespace zelreport::xml {
 namespace {
 
 constexpr std::string_view kProgram = "zelfmt";
-constexpr std::string_view kHead = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<orv-standard-file>\n";
-constexpr std::string_view kTail = "</orv-standard-file>\n";
+constexpr std::string_view kDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+
+// "<name>" or "</name>" and a line break.
+void AppendTag(std::string& out, std::string_view name, bool closing = false) {
+    out += closing ? "</" : "<";
+    out += name;
+    out += ">\n";
+}
 
 // What zelfmt does with an element the meaning does not take.
 std::string_view Done(Cause cause) {
@@ -128,7 +134,7 @@ public:
         }
         for (const Unused& unused : record.unused) warnings_.Add(unused);
         std::string& out = out_.buffer();
-        out += "<zelrecord>\n";
+        AppendTag(out, kRecordName);
         for (std::size_t i = 0; i < kFieldCount; ++i) {
             std::string_view name = kFields[i].name;
             if (kFields[i].kind == FieldKind::text) {
@@ -143,11 +149,13 @@ public:
                 AppendElement(name, std::string_view(digits, static_cast<std::size_t>(end - digits)));
             }
         }
-        out_.buffer() += "<zeldata>\n";
+        AppendTag(out_.buffer(), kDataName);
         if (record.has_values) {
             // The byte after "<values>" is stored whatever it is; a line
             // break there keeps an empty values text empty.
-            out_.buffer() += "<values>";
+            out_.buffer() += '<';
+            out_.buffer() += kValuesName;
+            out_.buffer() += '>';
             bool any = false;
             if (held) {
                 any = held->Finish(record.values, out_);
@@ -157,13 +165,14 @@ public:
                 any = values.wrote_any();
             }
             if (!any) out_.buffer() += '\n';
-            out_.buffer() += "</values>\n";
+            AppendTag(out_.buffer(), kValuesName, true);
         } else {
             // zelreport needs an element between <zeldata> and </zeldata> to
             // see the record's end; this one means nothing.
             out_.buffer() += "<novalues/>\n";
         }
-        out_.buffer() += "</zeldata>\n</zelrecord>\n";
+        AppendTag(out_.buffer(), kDataName, true);
+        AppendTag(out_.buffer(), kRecordName, true);
         out_.FlushIfFull();
         return true;
     }
@@ -221,7 +230,7 @@ FormatResult WriteRecords(std::string_view name, ParseAhead& parse, RecordPool& 
         if (out.failed()) return {};
         if (!parsed->last) continue;
         if (!parsed->trouble) {
-            out.Write(kTail);
+            AppendTag(out.buffer(), kRootName, true);
             return {};
         }
         return {parsed->trouble->unwritable ? FormatResult::refused : FormatResult::trouble,
@@ -237,7 +246,8 @@ FormatResult FormatDocument(std::string_view name, ReadFn read, Output& out) {
     BlockPool blocks(NewBlock);
     WarningLog warnings(name);
     FormatResult result;
-    out.Write(kHead);
+    out.Write(kDeclaration);
+    AppendTag(out.buffer(), kRootName);
     try {
         ParseOptions options{
             .reader = {.refuse_long_texts = true}, .hand_values_early = true, .blocks_ahead = kBlocksAhead};

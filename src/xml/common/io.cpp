@@ -1,31 +1,17 @@
 // SPDX-License-Identifier: MIT
 #include "xml/common/io.h"
 
-#include <poll.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 
+#include "reader/read_fd.h"
 #include "reader/write_all.h"
 
 namespace zelreport::xml {
 
 ReadFn ReadFromFd(int fd) {
-    return [fd](char* buffer, std::size_t capacity) -> long {
-        for (;;) {
-            ssize_t n = read(fd, buffer, capacity);
-            if (n >= 0) return static_cast<long>(n);
-            if (errno == EINTR) continue;
-            if (errno == EAGAIN || errno == EWOULDBLOCK) {
-                // A non-blocking descriptor: wait until it has data.
-                pollfd p{fd, POLLIN, 0};
-                if (poll(&p, 1, -1) >= 0 || errno == EINTR) continue;
-            }
-            return -1;
-        }
-    };
+    return [fd](char* buffer, std::size_t capacity) { return ReadFd(fd, buffer, capacity); };
 }
 
 ReadFn ReadFromMemory(std::string_view document) {

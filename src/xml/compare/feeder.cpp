@@ -83,7 +83,6 @@ Position Feeder::TagPosition(std::uint64_t name) const {
 }
 
 Position Feeder::StopPosition() const {
-    constexpr std::string_view kRootEndName = "/orv-standard-file";
     std::string_view handed(chunk_.bytes.get(), handed_);
     std::size_t name = handed.rfind(kRootEndName);
     return name == std::string_view::npos ? PositionOf(piece_.start) : TagPosition(chunk_.offset + name);

@@ -12,10 +12,11 @@
 #include <string_view>
 #include <vector>
 
+#include "reader/element_names.h"
+
 namespace zelreport::xml {
 
-inline constexpr std::string_view kRecordEndName = "/zelrecord";
-// The name and the byte after it.
+// The name "/zelrecord" and the byte after it.
 inline constexpr std::size_t kTriggerSize = kRecordEndName.size() + 1;
 inline constexpr std::uint64_t kNoTrigger = UINT64_MAX;
 

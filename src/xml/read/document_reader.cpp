@@ -133,7 +133,9 @@ private:
     }
 
     // Markup whose text zelreport reads as the closing name of a record.
-    static bool HoldsRecordEnd(const XML_Char* text) { return text && std::strstr(text, "/zelrecord"); }
+    static bool HoldsRecordEnd(const XML_Char* text) {
+        return text && std::string_view(text).find(kRecordEndName) != std::string_view::npos;
+    }
 
     // Where the declaration being read begins: expat calls its handler
     // once the name is read. Found in the input expat still holds; where it

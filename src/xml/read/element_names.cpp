@@ -4,18 +4,25 @@
 #include <algorithm>
 #include <array>
 
+#include "keywords/keywords.h"
+
 namespace zelreport::xml {
 
 namespace {
 
-// Names of up to eight bytes packed into one integer, so a lookup is a
-// binary search over integers; longer names pack to 0.
-constexpr std::uint64_t Pack(std::string_view name) {
-    if (name.size() > 8) return 0;
-    std::uint64_t packed = 0;
-    for (std::size_t i = 0; i < name.size(); ++i)
-        packed |= std::uint64_t{static_cast<unsigned char>(name[i])} << (8 * i);
-    return packed;
+// The fields, zeldata and values have names of at most eight bytes: each
+// is found by the first word of its packed name, so that a lookup is a
+// binary search over integers.
+constexpr std::size_t kShortNameBytes = 8;
+constexpr bool AllShort() {
+    for (const FieldInfo& field : kFields)
+        if (field.name.size() > kShortNameBytes) return false;
+    return kDataName.size() <= kShortNameBytes && kValuesName.size() <= kShortNameBytes;
+}
+static_assert(AllShort(), "a field's name no longer fits the table's word");
+
+std::uint64_t Word(std::string_view name) {
+    return Pack(name).words[0];
 }
 
 struct Entry {
@@ -25,31 +32,30 @@ struct Entry {
 
 constexpr std::size_t kShortNames = kFieldCount + 2;  // the fields, zeldata and values
 
-constexpr std::array<Entry, kShortNames> MakeTable() {
+std::array<Entry, kShortNames> MakeTable() {
     std::array<Entry, kShortNames> table{};
     std::size_t n = 0;
     for (std::size_t i = 0; i < kFieldCount; ++i) {
         // A field no element sets has no name here.
         Name name = kFields[i].kind == FieldKind::absent ? Name::other : Name::field;
-        table[n++] = {Pack(kFields[i].name), {name, static_cast<Field>(i)}};
+        table[n++] = {Word(kFields[i].name), {name, static_cast<Field>(i)}};
     }
-    table[n++] = {Pack(kDataName), {Name::data, Field::nomvar}};
-    table[n++] = {Pack(kValuesName), {Name::values, Field::nomvar}};
+    table[n++] = {Word(kDataName), {Name::data, Field::nomvar}};
+    table[n++] = {Word(kValuesName), {Name::values, Field::nomvar}};
     std::sort(table.begin(), table.end(), [](const Entry& a, const Entry& b) { return a.packed < b.packed; });
     return table;
 }
 
-constexpr std::array<Entry, kShortNames> kTable = MakeTable();
-
 }  // namespace
 
 ElementName Classify(std::string_view name) {
-    if (name.size() > 8) {
+    if (name.size() > kShortNameBytes) {
         if (name == kRootName) return {Name::root};
         if (name == kRecordName) return {Name::record};
         return {};
     }
-    std::uint64_t packed = Pack(name);
+    static const std::array<Entry, kShortNames> kTable = MakeTable();
+    std::uint64_t packed = Word(name);
     auto it = std::lower_bound(kTable.begin(), kTable.end(), packed,
                                [](const Entry& e, std::uint64_t p) { return e.packed < p; });
     if (it != kTable.end() && it->packed == packed && !name.empty()) return it->element;

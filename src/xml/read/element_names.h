@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: MIT
-// The record fields as elements of an XML document, and the names that
-// give a document its structure.
+// The record fields as elements of an XML document, and what an element
+// name stands for (the structural names are the reader's own).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
+#include "reader/element_names.h"
 #include "zelreport/fields.h"
 
 namespace zelreport::xml {
@@ -46,11 +47,6 @@ constexpr bool IsReported(Field field) {
     FieldKind kind = Info(field).kind;
     return kind == FieldKind::text || kind == FieldKind::stored || kind == FieldKind::negated;
 }
-
-inline constexpr std::string_view kRootName = "orv-standard-file";
-inline constexpr std::string_view kRecordName = "zelrecord";
-inline constexpr std::string_view kDataName = "zeldata";
-inline constexpr std::string_view kValuesName = "values";
 
 // What an element name stands for.
 enum class Name : std::uint8_t { other, root, record, data, values, field };

@@ -15,7 +15,6 @@ class ValuesText {
 public:
     void clear();
     void append(const char* data, std::size_t size);
-    bool empty() const { return blocks_.empty() || (blocks_.size() == 1 && blocks_[0].empty()); }
 
     // Calls `take(block)` for each block, in order: no token straddles two.
     template <typename Take>
