@@ -94,12 +94,14 @@ std::string WithPoint(const std::string& digits, std::size_t point) {
 
 // The shapes of a short number: every count of digits up to one past the
 // nineteen the readers hold, the point at every place or none, a sign or
-// none, exponents around the edges of exact doubles and of floats.
+// none, exponents around the edges of exact doubles, of the powers a long
+// double holds in one step and in two, and of floats.
 TEST(Conversion, ShortNumberShapesMatchStrtof) {
     const std::string patterns[] = {"98765432109876543210", "10000000000000000000", "99999999999999999999",
                                     "00000000000000000007"};
-    const char* const exponents[] = {"",     "e0",  "E+5", "e-5",  "e22",  "e-22", "e23", "e-23", "e27",
-                                     "e-27", "e28", "e38", "e-38", "e-45", "e-46", "e39", "e123", "e-123"};
+    const char* const exponents[] = {"",     "e0",  "E+5",  "e-5",  "e22",  "e-22", "e23",  "e-23", "e27",
+                                     "e-27", "e28", "e-28", "e33",  "e-33", "e38",  "e-38", "e-40", "e-45",
+                                     "e-46", "e39", "e54",  "e-54", "e55",  "e-55", "e123", "e-123"};
     for (std::size_t count = 1; count <= 20; ++count) {
         for (const std::string& pattern : patterns) {
             const std::string digits = pattern.substr(pattern.size() - count);
