@@ -2,16 +2,20 @@
 // Pieces of the library that no document reaches in every case: the
 // keyword table's index when names share their first eight bytes, the
 // value arrays as they grow into mappings of their own and are emptied,
-// where a record's values were read from, whatever the input blocks, and
-// the policy that decides whether long runs are cut in two.
+// where a record's values were read from, whatever the input blocks, the
+// policy that decides whether long runs are cut in two, and the running
+// statistics of a stretch taken four entries at a time.
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cmath>
 #include <string>
 #include <vector>
 
 #include "elements/split_policy.h"
 #include "keywords/keywords.h"
 #include "record/data_array.h"
+#include "record/running_stats.h"
 #include "run/observed_run.h"
 #include "support/blocks.h"
 
@@ -57,6 +61,44 @@ TEST(DataArray, GrowsIntoItsOwnMappingKeepingTheValues) {
         EXPECT_EQ(data.back(), static_cast<float>(kCount - 1 + round));
         data.Release();
         EXPECT_TRUE(data.empty());
+    }
+}
+
+// A stretch added at once leaves the same minimum, maximum and sum, bit for
+// bit, as its entries added one by one: the first of equal extremes is
+// kept, so a zero keeps the sign of the first one met whichever lane it
+// falls in, and NaNs never replace one.
+TEST(RunningStats, AStretchAtOnceEqualsOneByOne) {
+    const float nan = std::nanf(""), inf = INFINITY;
+    std::vector<std::vector<float>> stretches = {
+        {},
+        {1, 2, 3},
+        {0.0f, 1, 2, -0.0f, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17},
+        {-0.0f, 1, 0.0f, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, -0.0f},
+        {3, 1, 2, 0.0f, -1, -1, 2, 2, 9, 9, -0.0f, -1, 9, 9, 9, 9},
+        {nan, 5, -5, 7, nan, nan, nan, nan, -7, 7, 1, 1, 1, 1, 1, 1, 0.5f},
+        {nan, nan, nan, nan, nan, nan, nan, nan, nan, nan, nan, nan, nan, nan, nan, nan},
+        {inf, inf, -inf, inf, 1e38f, 1e38f, 1e38f, 1e38f, 1e38f, 1e38f, 1e38f, 1e38f, 2, 2, 2, 2, 2},
+    };
+    // Both signs of zero with the extreme on either side of them.
+    for (float zero : {0.0f, -0.0f})
+        for (float other : {1.0f, -1.0f}) {
+            std::vector<float> mixed(37, other);
+            mixed[13] = zero, mixed[22] = -zero, mixed[30] = zero;
+            stretches.push_back(mixed);
+        }
+    auto bits = [](const RunningStats& s) {
+        return std::vector<std::uint32_t>{std::bit_cast<std::uint32_t>(s.min),
+                                          std::bit_cast<std::uint32_t>(s.max),
+                                          std::bit_cast<std::uint32_t>(s.sum)};
+    };
+    for (RunningStats start : {RunningStats{}, RunningStats{0.0f, -0.0f, 1}, RunningStats{-0.0f, 0.0f, 1}}) {
+        for (const std::vector<float>& stretch : stretches) {
+            RunningStats one_by_one = start, at_once = start;
+            for (float entry : stretch) one_by_one.Add(entry);
+            at_once.AddAll(stretch.data(), stretch.data() + stretch.size());
+            EXPECT_EQ(bits(at_once), bits(one_by_one)) << "stretch of " << stretch.size();
+        }
     }
 }
 

@@ -63,8 +63,10 @@ inline const char* ReadShortExponent(const char* r, int& exponent) {
 
 // With `r` on the byte after a mantissa: reads an exponent there, checks
 // that the token surely ends and rounds. Returns the end, or nullptr.
-inline const char* FinishShortFloat(const char* r, const char* end, std::uint64_t mantissa, int exponent,
-                                    bool negative, float& value) {
+// Out of line: the usual number has no exponent, and the loops that read
+// it keep their registers.
+[[gnu::noinline]] inline const char* FinishShortFloat(const char* r, const char* end, std::uint64_t mantissa,
+                                                      int exponent, bool negative, float& value) {
     r = ReadShortExponent(r, exponent);
     if (!r || !EndsToken(r, end) || !DecimalToFloat(mantissa, exponent, negative, value)) return nullptr;
     return r;
@@ -103,8 +105,10 @@ inline const char* ParseShortFloat(const char* q, const char* end, float& value)
 
 namespace short_number {
 
-// Digits and point of a number read in one 16-byte window.
+// Digits and point of a number read in one 16-byte window, of which at
+// most fifteen digits: their value is below 10^15, an exact double.
 constexpr int kWindowBytes = 16;
+constexpr unsigned kMaxWindowDigits = 15;
 
 // 16 zero bytes, then 16 bytes of 0x0F: the 16 bytes from place t keep a
 // digit's value in the last t bytes of a window and clear the rest.
@@ -116,7 +120,7 @@ alignas(32) inline constexpr unsigned char kLastPlaces[2 * kWindowBytes] = {
     0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
     0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
 
-inline __m128i LastBytes(const unsigned char* table, int count) {
+inline __m128i LastBytes(const unsigned char* table, unsigned count) {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(table + count));
 }
 
@@ -127,21 +131,24 @@ inline unsigned NonDigits(const char* p) {
 }
 
 // The number written by the `digits` digits (1 to 15) that end at `last`,
-// where a point stands before the last `fraction` of them when `point`.
-// The sixteen bytes up to `last` hold the digits after the point in their
-// places, the sixteen up to the byte before hold those before it: one
-// load of each, the places taken from the one or the other by a mask,
-// everything before the first digit cleared; then digit pairs, fours and
-// eights combined by multiplies.
-inline std::uint64_t DigitsEndingAt(const char* last, int digits, bool point, int fraction) {
+// the last `fraction` of them after a point when `point`. The sixteen
+// bytes up to `last` hold the digits after the point in their places, the
+// sixteen up to `point` bytes earlier those before it: one load of each,
+// the places taken from the one or the other by a mask, everything before
+// the first digit cleared; then digit pairs, fours and eights combined by
+// multiplies.
+inline std::uint64_t DigitsEndingAt(const char* last, unsigned digits, bool point, unsigned fraction) {
     __m128i after = _mm_loadu_si128(reinterpret_cast<const __m128i*>(last - kWindowBytes));
-    __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(last - kWindowBytes - 1));
-    __m128i from_point = LastBytes(kLastPlaces, point ? fraction : kWindowBytes);
+    __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(last - kWindowBytes - point));
+    __m128i from_point = LastBytes(kLastPlaces, fraction);
     __m128i joined = _mm_xor_si128(before, _mm_and_si128(_mm_xor_si128(before, after), from_point));
     __m128i values = _mm_and_si128(joined, LastBytes(kDigitsKept, digits));
     // Per 16-bit lane, (first + 256 * second) * 0x0A01 has 10 * first + second
-    // in its high byte.
-    __m128i pairs = _mm_srli_epi16(_mm_mullo_epi16(values, _mm_set1_epi16(0x0A01)), 8);
+    // in its high byte. The factor is hidden from the compiler, which would
+    // otherwise spell the one multiply as five shifts and adds.
+    __m128i pair_factor = _mm_set1_epi16(0x0A01);
+    __asm__("" : "+x"(pair_factor));
+    __m128i pairs = _mm_srli_epi16(_mm_mullo_epi16(values, pair_factor), 8);
     // The first of two lanes is the more significant.
     __m128i fours = _mm_madd_epi16(pairs, _mm_set1_epi32(100 + (1 << 16)));
     __m128i eights = _mm_madd_epi16(_mm_packs_epi32(fours, fours), _mm_set1_epi32(10000 + (1 << 16)));
@@ -150,34 +157,44 @@ inline std::uint64_t DigitsEndingAt(const char* last, int digits, bool point, in
     return (both & 0xFFFFFFFF) * kHundredMillion + (both >> 32);
 }
 
+// 10^0 to 10^15, each followed by its negation: a quotient by one of them
+// takes the sign of the number, zero included.
+alignas(64) inline constexpr double kSignedPowersOfTen[2 * kWindowBytes] = {
+    1e0, -1e0, 1e1, -1e1, 1e2,  -1e2,  1e3,  -1e3,  1e4,  -1e4,  1e5,  -1e5,  1e6,  -1e6,  1e7,  -1e7,
+    1e8, -1e8, 1e9, -1e9, 1e10, -1e10, 1e11, -1e11, 1e12, -1e12, 1e13, -1e13, 1e14, -1e14, 1e15, -1e15};
+
 }  // namespace short_number
 
 // The first rung of the float readers (see number.h). As ParseShortFloat,
-// for numbers whose digits and point fit fifteen bytes, in one pass: the
-// places of the point and the end from one 16-byte compare, the digits'
-// value from two loads that end where they end. `q` needs
-// kShortNumberLookBack readable bytes before it and kShortNumberReach
-// after it.
-inline const char* ParseFloatInPlace(const char* q, const char* end, float& value) {
+// for numbers of at most fifteen digits whose digits and point fit
+// sixteen bytes, in one pass: the places of the point and the end from one
+// 16-byte compare, the digits' value from two loads that end where they
+// end. `q` needs kShortNumberLookBack readable bytes before it and
+// kShortNumberReach after it.
+[[gnu::always_inline]] inline const char* ParseFloatInPlace(const char* q, const char* end, float& value) {
     using namespace short_number;
-    bool negative = *q == '-';
+    const std::size_t negative = *q == '-';
     const char* p = q + negative;
-    unsigned non_digits = NonDigits(p);
-    int integer = std::countr_zero(non_digits);
-    bool point = p[integer] == '.';
-    int after_fraction = std::countr_zero(non_digits & (~1u << integer));  // bit 16 is set
-    int length = point ? after_fraction : integer;
-    int fraction = length - integer - point;
-    int digits = length - point;
-    if (digits == 0 || length >= kWindowBytes) return nullptr;
+    const unsigned non_digits = NonDigits(p);
+    const unsigned integer = static_cast<unsigned>(std::countr_zero(non_digits));
+    const unsigned point = p[integer] == '.';
+    // With a point, the number ends at the second non-digit.
+    const unsigned length = static_cast<unsigned>(std::countr_zero(non_digits & (non_digits - point)));
+    const unsigned digits = length - point;
+    // One to fifteen digits: a sixteenth byte of digits or point ends the
+    // window, and the byte after it must end the number.
+    if (digits - 1 >= kMaxWindowDigits) return nullptr;
+    const unsigned fraction = digits - integer;
     const char* last = p + length;
     std::uint64_t mantissa = DigitsEndingAt(last, digits, point, fraction);
-    if (EndsTokenAlone(*last)) {
+    if (*last == ' ' || EndsToken(last, end)) {
         // Below 10^15 and divided by at most 10^15: both exact doubles.
-        double m = static_cast<double>(mantissa), power = kExactPowersOfTen[fraction];
-        return exact_float::RoundDoubleToFloat(m / power, m, power, true, negative, value) ? last : nullptr;
+        double m = static_cast<double>(mantissa);
+        return exact_float::RoundQuotientToFloat(m, kSignedPowersOfTen[2 * fraction + negative], value)
+                   ? last
+                   : nullptr;
     }
-    return FinishShortFloat(last, end, mantissa, -fraction, negative, value);
+    return FinishShortFloat(last, end, mantissa, -static_cast<int>(fraction), negative, value);
 }
 
 #endif
@@ -202,7 +219,7 @@ inline const char* ReadShortInt(const char* q, std::int32_t& value) {
 // nullptr for anything else.
 inline const char* ParseShortInt(const char* q, const char* end, std::int32_t& value) {
     const char* r = ReadShortInt(q, value);
-    return r && EndsToken(r, end) ? r : nullptr;
+    return r && (*r == ' ' || EndsToken(r, end)) ? r : nullptr;
 }
 
 }  // namespace zelreport

@@ -156,7 +156,8 @@ const char* TakeHelped(ValuesHelper& helper, std::string& scratch, DataArray<T>&
         while (!values.empty()) {
             std::span<T> room = data.Spare();
             std::size_t count = std::min(room.size(), values.size());
-            for (std::size_t i = 0; i < count; ++i) tally.Add(room[i] = values[i]);
+            std::copy_n(values.data(), count, room.data());
+            tally.AddAll(room.data(), room.data() + count);
             data.Commit(count);
             values = values.subspan(count);
         }

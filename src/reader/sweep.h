@@ -143,10 +143,12 @@ public:
     }
     template <unsigned char kLow, unsigned char kHigh>
     unsigned Outside() const {
-        __m128i above_low = _mm_sub_epi8(bytes_, _mm_set1_epi8(static_cast<char>(kLow)));
-        __m128i inside = _mm_cmpeq_epi8(
-            _mm_min_epu8(above_low, _mm_set1_epi8(static_cast<char>(kHigh - kLow))), above_low);
-        return ~Mask(inside) & 0xFFFF;
+        // Moved so that kHigh lands on 127, the range is the signed bytes
+        // from kLow's new place up: every byte outside it compares below.
+        static_assert(kLow <= kHigh);
+        constexpr unsigned char kShift = 127 - kHigh;
+        __m128i moved = _mm_add_epi8(bytes_, _mm_set1_epi8(static_cast<char>(kShift)));
+        return Mask(_mm_cmpgt_epi8(_mm_set1_epi8(static_cast<char>(kLow + kShift)), moved));
     }
     void Store(char* out) const { _mm_storeu_si128(reinterpret_cast<__m128i*>(out), bytes_); }
     std::array<std::uint64_t, 2> FirstBytes(int count) const {
