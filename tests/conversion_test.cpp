@@ -116,6 +116,28 @@ TEST(Conversion, ShortNumberShapesMatchStrtof) {
     }
 }
 
+// The integer readers' in-place rung, where it takes a token, gives what
+// strtol gives saturated to 32 bits: every count of digits up to past the
+// nine it takes, with either sign or none, before each byte that may end
+// a token or not.
+TEST(Conversion, ShortIntegerShapesMatchStrtol) {
+    using namespace zelreport;
+    for (std::size_t count = 1; count <= 11; ++count)
+        for (const std::string digits : {"98765432109", "10000000000", "99999999999", "00000000007"})
+            for (const char* sign : {"", "-", "+"})
+                for (const char* after : {" 1", "\t", "\n 5", "\n-5", "<", "x", ".5", "e5"}) {
+                    std::string token = std::string(sign).append(digits.substr(0, count));
+                    std::string room(kShortNumberLookBack, ' ');
+                    room.append(token).append(after).append(kShortNumberReach + 1, ' ');
+                    const char* start = room.data() + kShortNumberLookBack;
+                    std::int32_t value;
+                    const char* end = ParseInPlace(start, room.data() + room.size(), value);
+                    if (!end) continue;
+                    ASSERT_EQ(end, start + token.size()) << token << after;
+                    ASSERT_EQ(value, zeltest::StrtolInt32(token.c_str())) << token;
+                }
+}
+
 // Decimals exactly halfway between two neighbouring floats, and one unit
 // of their last digit either side, so that ties go to even: odd 25-bit
 // numbers times 2^n written whole, and over 2^n written as odd * 5^n with

@@ -100,8 +100,18 @@ inline const char* ParseShortFloat(const char* q, const char* end, float& value)
     return FinishShortFloat(r, end, mantissa, -scale, negative, value);
 }
 
+// The bytes a sign takes before an integer's digits, and the factor it
+// gives them.
+inline constexpr std::array<bool, 256> kSignBytes = ByteTable({'-', '+'});
+inline constexpr std::array<std::int8_t, 256> kSignFactors = [] {
+    std::array<std::int8_t, 256> factors{};
+    factors.fill(1);
+    factors['-'] = -1;
+    return factors;
+}();
+
 #if defined(__SSE2__)
-#define ZELREPORT_FLOAT_IN_PLACE 1
+#define ZELREPORT_IN_PLACE 1
 
 namespace short_number {
 
@@ -130,19 +140,11 @@ inline unsigned NonDigits(const char* p) {
     return Bytes16(p).Outside<'0', '9'>() | 1u << kWindowBytes;
 }
 
-// The number written by the `digits` digits (1 to 15) that end at `last`,
-// the last `fraction` of them after a point when `point`. The sixteen
-// bytes up to `last` hold the digits after the point in their places, the
-// sixteen up to `point` bytes earlier those before it: one load of each,
-// the places taken from the one or the other by a mask, everything before
-// the first digit cleared; then digit pairs, fours and eights combined by
-// multiplies.
-inline std::uint64_t DigitsEndingAt(const char* last, unsigned digits, bool point, unsigned fraction) {
-    __m128i after = _mm_loadu_si128(reinterpret_cast<const __m128i*>(last - kWindowBytes));
-    __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(last - kWindowBytes - point));
-    __m128i from_point = LastBytes(kLastPlaces, fraction);
-    __m128i joined = _mm_xor_si128(before, _mm_and_si128(_mm_xor_si128(before, after), from_point));
-    __m128i values = _mm_and_si128(joined, LastBytes(kDigitsKept, digits));
+// The number written by the last `digits` bytes of `window` (at most
+// sixteen digits, the first byte the most significant): their values
+// kept, then digit pairs, fours and eights combined by multiplies.
+inline std::uint64_t WindowValue(__m128i window, unsigned digits) {
+    __m128i values = _mm_and_si128(window, LastBytes(kDigitsKept, digits));
     // Per 16-bit lane, (first + 256 * second) * 0x0A01 has 10 * first + second
     // in its high byte. The factor is hidden from the compiler, which would
     // otherwise spell the one multiply as five shifts and adds.
@@ -155,6 +157,24 @@ inline std::uint64_t DigitsEndingAt(const char* last, unsigned digits, bool poin
     auto both = static_cast<std::uint64_t>(_mm_cvtsi128_si64(eights));
     constexpr std::uint64_t kHundredMillion = 100000000;
     return (both & 0xFFFFFFFF) * kHundredMillion + (both >> 32);
+}
+
+// The sixteen bytes that end at `last`.
+inline __m128i WindowEndingAt(const char* last) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(last - kWindowBytes));
+}
+
+// The number written by the `digits` digits (1 to 15) that end at `last`,
+// the last `fraction` of them after a point when `point`. The sixteen
+// bytes up to `last` hold the digits after the point in their places, the
+// sixteen up to `point` bytes earlier those before it: one load of each,
+// the places taken from the one or the other by a mask.
+inline std::uint64_t DigitsEndingAt(const char* last, unsigned digits, bool point, unsigned fraction) {
+    __m128i after = WindowEndingAt(last);
+    __m128i before = WindowEndingAt(last - point);
+    __m128i from_point = LastBytes(kLastPlaces, fraction);
+    return WindowValue(_mm_xor_si128(before, _mm_and_si128(_mm_xor_si128(before, after), from_point)),
+                       digits);
 }
 
 // 10^0 to 10^15, each followed by its negation: a quotient by one of them
@@ -187,19 +207,36 @@ alignas(64) inline constexpr double kSignedPowersOfTen[2 * kWindowBytes] = {
     const unsigned fraction = digits - integer;
     const char* last = p + length;
     std::uint64_t mantissa = DigitsEndingAt(last, digits, point, fraction);
-    if (*last == ' ' || EndsToken(last, end)) {
-        // Below 10^15 and divided by at most 10^15: both exact doubles.
-        double m = static_cast<double>(mantissa);
-        return exact_float::RoundQuotientToFloat(m, kSignedPowersOfTen[2 * fraction + negative], value)
-                   ? last
-                   : nullptr;
-    }
+    // Below 10^15 and divided by at most 10^15: both exact doubles. Rounded
+    // before the end is tested, so that a caller who tests for the usual
+    // blank again finds it already answered; an exponent rounds again.
+    bool rounded = exact_float::RoundQuotientToFloat(static_cast<double>(mantissa),
+                                                     kSignedPowersOfTen[2 * fraction + negative], value);
+    if (*last == ' ' || EndsToken(last, end)) return rounded ? last : nullptr;
     return FinishShortFloat(last, end, mantissa, -static_cast<int>(fraction), negative, value);
 }
 
-#endif
+// The integer readers' rung for a run of values, straight from the input
+// block: [-+]digits with one to nine digits (no value beyond the 32-bit
+// range) that surely end their token, the digits' value from one load that
+// ends where they end. `q` needs kShortNumberLookBack readable bytes before
+// it and kShortNumberReach after it.
+[[gnu::always_inline]] inline const char* ParseIntInPlace(const char* q, const char* end,
+                                                          std::int32_t& value) {
+    using namespace short_number;
+    constexpr unsigned kMaxDigits = 9;
+    const auto first = static_cast<unsigned char>(*q);
+    const char* p = q + kSignBytes[first];
+    const auto digits = static_cast<unsigned>(std::countr_zero(NonDigits(p)));
+    if (digits - 1 >= kMaxDigits) return nullptr;
+    const char* last = p + digits;
+    value = static_cast<std::int32_t>(WindowValue(WindowEndingAt(last), digits)) * kSignFactors[first];
+    // Tested last, so that a caller who tests for the usual blank again
+    // finds it already answered.
+    return *last == ' ' || EndsToken(last, end) ? last : nullptr;
+}
 
-inline constexpr std::array<bool, 256> kSignBytes = ByteTable({'-', '+'});
+#endif
 
 // Reads [-+]digits with at most seven digits; returns the end of the
 // digits, which the caller must check ends the token, or nullptr.

@@ -18,9 +18,9 @@ namespace zelreport {
 
 // A short number read in place at `q`, which has kShortNumberLookBack
 // bytes before it and kShortNumberReach after it in the block. Returns
-// its end or nullptr.
+// the end of its token or nullptr.
 inline const char* ParseInPlace(const char* q, const char* end, float& value) {
-#if ZELREPORT_FLOAT_IN_PLACE
+#if ZELREPORT_IN_PLACE
     return ParseFloatInPlace(q, end, value);
 #else
     return ParseShortFloat(q, end, value);
@@ -28,7 +28,11 @@ inline const char* ParseInPlace(const char* q, const char* end, float& value) {
 }
 
 inline const char* ParseInPlace(const char* q, const char* end, std::int32_t& value) {
+#if ZELREPORT_IN_PLACE
+    return ParseIntInPlace(q, end, value);
+#else
     return ParseShortInt(q, end, value);
+#endif
 }
 
 // Skips the separators between two tokens: blanks, tabs, and line feeds
