@@ -107,6 +107,11 @@ public:
         }
         return outside;
     }
+    // The bytes equal to those of `other` in the same place.
+    unsigned SameAs(const PortableBytes16& other) const {
+        return Gather(Equal(words_[0] ^ other.words_[0], 0)) | Gather(Equal(words_[1] ^ other.words_[1], 0))
+                                                                   << 8;
+    }
     void Store(char* out) const { std::memcpy(out, words_, sizeof words_); }
     // The first `count` bytes (0 to 16) as two words, zero beyond them.
     std::array<std::uint64_t, 2> FirstBytes(int count) const {
@@ -150,6 +155,7 @@ public:
         __m128i moved = _mm_add_epi8(bytes_, _mm_set1_epi8(static_cast<char>(kShift)));
         return Mask(_mm_cmpgt_epi8(_mm_set1_epi8(static_cast<char>(kLow + kShift)), moved));
     }
+    unsigned SameAs(const Sse2Bytes16& other) const { return Mask(_mm_cmpeq_epi8(bytes_, other.bytes_)); }
     void Store(char* out) const { _mm_storeu_si128(reinterpret_cast<__m128i*>(out), bytes_); }
     std::array<std::uint64_t, 2> FirstBytes(int count) const {
         assert(count >= 0 && count <= kWidth);
