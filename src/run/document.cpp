@@ -117,13 +117,13 @@ void EndRecord(DocumentRun& run) {
 bool RunForeseenPasses(DocumentRun& run, const KeywordEntry*& entry) {
     Context& ctx = run.ctx;
     Scanner& in = ctx.in;
+    const RecordPlan::Step* step = run.plan.Next();
+    bool going = true;
     for (;;) {
-        if (in.c == kEndOfInput || in.c == '/') return true;
+        if (in.c == kEndOfInput || in.c == '/') break;
         // Where the name begins: ReadName steps over one "<" or ">".
         const char* name = in.p - 1 + (in.c == '<' || in.c == '>');
-        if (in.end - name < sweep::kWidth) return true;
-        const RecordPlan::Step* step = run.plan.Foreseen(name);
-        if (!step) return true;
+        if (in.end - name < sweep::kWidth || !RecordPlan::Meets(*step, name)) break;
         // The name read, its ">" is the look-ahead byte.
         in.c = '>';
         in.p = name + step->length + 1;
@@ -132,9 +132,14 @@ bool RunForeseenPasses(DocumentRun& run, const KeywordEntry*& entry) {
             RunHandler(ctx, entry, step->name());
         else
             EndRecord(run);
-        run.plan.PassForeseen(!step->entry);
-        if (ctx.out.failed || in.read_failed) return false;
+        step = run.plan.After(step);
+        if (ctx.out.failed || in.read_failed) {
+            going = false;
+            break;
+        }
     }
+    run.plan.Resume(step);
+    return going;
 }
 
 }  // namespace

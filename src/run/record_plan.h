@@ -39,12 +39,16 @@ public:
         std::string_view name() const { return {bytes, length}; }
     };
 
-    // The step foreseen for this pass when the sixteen bytes at `name` hold
-    // its name and ">"; else none.
-    const Step* Foreseen(const char* name) const {
-        const Step& step = *next_;
-        return (Bytes16(name).SameAs(Bytes16(step.bytes)) & step.compared) == step.compared ? &step : nullptr;
+    // True when the sixteen bytes at `name` hold the step's name and ">".
+    static bool Meets(const Step& step, const char* name) {
+        return (Bytes16(name).SameAs(Bytes16(step.bytes)) & step.compared) == step.compared;
     }
+    // The step foreseen for this pass, and the one after it: a run of
+    // foreseen passes follows the steps with a cursor of its own, which it
+    // hands back. The last step is never met, so a cursor never passes it.
+    const Step* Next() const { return next_; }
+    const Step* After(const Step* step) const { return step->entry ? step + 1 : steps_.data(); }
+    void Resume(const Step* step) { next_ = steps_.data() + (step - steps_.data()); }
 
     // Notes the name this pass read, ended by ">", and the entry it found
     // (none for the record's end).
@@ -70,8 +74,6 @@ public:
         else if (next_ != &steps_.back())
             ++next_;
     }
-    // The same after a foreseen pass: it never is the last step.
-    void PassForeseen(bool record_end) { next_ = record_end ? steps_.data() : next_ + 1; }
 
 private:
     // One step more than foreseen passes, never met.
