@@ -54,6 +54,7 @@ void ExpectLikeLoops(int place, int value) {
     Bytes16Kind view(bytes);
     ASSERT_EQ((view.template AnyOf<'<', '>', '\0'>()), any);
     ASSERT_EQ((view.template Outside<'0', '9'>()), outside);
+    ASSERT_EQ((view.template Inside<'0', '9'>()), outside ^ 0xFFFF);
     char plain[sweep::kWidth];
     for (int k = 0; k < sweep::kWidth; ++k) plain[k] = "ab<9/x0"[k % 7];
     ASSERT_EQ(view.SameAs(Bytes16Kind(plain)), 0xFFFFu & ~(unsigned{bytes[place] != plain[place]} << place));

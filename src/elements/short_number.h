@@ -120,15 +120,25 @@ namespace short_number {
 constexpr int kWindowBytes = 16;
 constexpr unsigned kMaxWindowDigits = 15;
 
-// 16 zero bytes, then 16 bytes of 0x0F: the 16 bytes from place t keep a
-// digit's value in the last t bytes of a window and clear the rest.
-alignas(32) inline constexpr unsigned char kDigitsKept[2 * kWindowBytes] = {
-    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
-    0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F};
-// The same with 0xFF: the places of the last t bytes.
-alignas(32) inline constexpr unsigned char kLastPlaces[2 * kWindowBytes] = {
-    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
-    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+// The tables the window's readers look up, together, so that one base
+// address serves them all.
+struct WindowTables {
+    // 16 zero bytes, then 16 bytes of 0x0F: the 16 bytes from place t keep
+    // a digit's value in the last t bytes of a window and clear the rest.
+    unsigned char digits_kept[2 * kWindowBytes];
+    // The same with 0xFF: the places of the last t bytes.
+    unsigned char last_places[2 * kWindowBytes];
+    // 10^0 to 10^15, each followed by its negation: a quotient by one of
+    // them takes the sign of the number, zero included.
+    double signed_powers[2 * kWindowBytes];
+};
+alignas(64) inline constexpr WindowTables kWindowTables = {
+    {0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
+     0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F},
+    {0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
+     0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
+    {1e0, -1e0, 1e1, -1e1, 1e2,  -1e2,  1e3,  -1e3,  1e4,  -1e4,  1e5,  -1e5,  1e6,  -1e6,  1e7,  -1e7,
+     1e8, -1e8, 1e9, -1e9, 1e10, -1e10, 1e11, -1e11, 1e12, -1e12, 1e13, -1e13, 1e14, -1e14, 1e15, -1e15}};
 
 inline __m128i LastBytes(const unsigned char* table, unsigned count) {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(table + count));
@@ -144,7 +154,7 @@ inline unsigned NonDigits(const char* p) {
 // sixteen digits, the first byte the most significant): their values
 // kept, then digit pairs, fours and eights combined by multiplies.
 inline std::uint64_t WindowValue(__m128i window, unsigned digits) {
-    __m128i values = _mm_and_si128(window, LastBytes(kDigitsKept, digits));
+    __m128i values = _mm_and_si128(window, LastBytes(kWindowTables.digits_kept, digits));
     // Per 16-bit lane, (first + 256 * second) * 0x0A01 has 10 * first + second
     // in its high byte. The factor is hidden from the compiler, which would
     // otherwise spell the one multiply as five shifts and adds.
@@ -172,16 +182,10 @@ inline __m128i WindowEndingAt(const char* last) {
 inline std::uint64_t DigitsEndingAt(const char* last, unsigned digits, bool point, unsigned fraction) {
     __m128i after = WindowEndingAt(last);
     __m128i before = WindowEndingAt(last - point);
-    __m128i from_point = LastBytes(kLastPlaces, fraction);
+    __m128i from_point = LastBytes(kWindowTables.last_places, fraction);
     return WindowValue(_mm_xor_si128(before, _mm_and_si128(_mm_xor_si128(before, after), from_point)),
                        digits);
 }
-
-// 10^0 to 10^15, each followed by its negation: a quotient by one of them
-// takes the sign of the number, zero included.
-alignas(64) inline constexpr double kSignedPowersOfTen[2 * kWindowBytes] = {
-    1e0, -1e0, 1e1, -1e1, 1e2,  -1e2,  1e3,  -1e3,  1e4,  -1e4,  1e5,  -1e5,  1e6,  -1e6,  1e7,  -1e7,
-    1e8, -1e8, 1e9, -1e9, 1e10, -1e10, 1e11, -1e11, 1e12, -1e12, 1e13, -1e13, 1e14, -1e14, 1e15, -1e15};
 
 }  // namespace short_number
 
@@ -210,8 +214,8 @@ alignas(64) inline constexpr double kSignedPowersOfTen[2 * kWindowBytes] = {
     // Below 10^15 and divided by at most 10^15: both exact doubles. Rounded
     // before the end is tested, so that a caller who tests for the usual
     // blank again finds it already answered; an exponent rounds again.
-    bool rounded = exact_float::RoundQuotientToFloat(static_cast<double>(mantissa),
-                                                     kSignedPowersOfTen[2 * fraction + negative], value);
+    bool rounded = exact_float::RoundQuotientToFloat(
+        static_cast<double>(mantissa), kWindowTables.signed_powers[2 * fraction + negative], value);
     if (*last == ' ' || EndsToken(last, end)) return rounded ? last : nullptr;
     return FinishShortFloat(last, end, mantissa, -static_cast<int>(fraction), negative, value);
 }
