@@ -118,7 +118,7 @@ TEST(Conversion, ShortNumberShapesMatchStrtof) {
 
 // The integer readers' in-place rung, where it takes a token, gives what
 // strtol gives saturated to 32 bits: every count of digits up to past the
-// nine it takes, with either sign or none, before each byte that may end
+// eight it takes, with either sign or none, before each byte that may end
 // a token or not.
 TEST(Conversion, ShortIntegerShapesMatchStrtol) {
     using namespace zelreport;

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <bit>
+#include <cassert>
 #include <cstdint>
 
 #if defined(__SSE2__)
@@ -150,10 +151,11 @@ inline unsigned NonDigits(const char* p) {
     return Bytes16(p).Outside<'0', '9'>() | 1u << kWindowBytes;
 }
 
-// The number written by the last `digits` bytes of `window` (at most
-// sixteen digits, the first byte the most significant): their values
+// The numbers written by the first and the last eight of the last
+// `digits` bytes of `window` (at most sixteen digits, the first byte the
+// most significant), in the low and high half of a word: their values
 // kept, then digit pairs, fours and eights combined by multiplies.
-inline std::uint64_t WindowValue(__m128i window, unsigned digits) {
+inline std::uint64_t WindowHalves(__m128i window, unsigned digits) {
     __m128i values = _mm_and_si128(window, LastBytes(kWindowTables.digits_kept, digits));
     // Per 16-bit lane, (first + 256 * second) * 0x0A01 has 10 * first + second
     // in its high byte. The factor is hidden from the compiler, which would
@@ -164,9 +166,20 @@ inline std::uint64_t WindowValue(__m128i window, unsigned digits) {
     // The first of two lanes is the more significant.
     __m128i fours = _mm_madd_epi16(pairs, _mm_set1_epi32(100 + (1 << 16)));
     __m128i eights = _mm_madd_epi16(_mm_packs_epi32(fours, fours), _mm_set1_epi32(10000 + (1 << 16)));
-    auto both = static_cast<std::uint64_t>(_mm_cvtsi128_si64(eights));
+    return static_cast<std::uint64_t>(_mm_cvtsi128_si64(eights));
+}
+
+// The number written by the last `digits` bytes of `window`, as above.
+inline std::uint64_t WindowValue(__m128i window, unsigned digits) {
     constexpr std::uint64_t kHundredMillion = 100000000;
-    return (both & 0xFFFFFFFF) * kHundredMillion + (both >> 32);
+    std::uint64_t halves = WindowHalves(window, digits);
+    return (halves & 0xFFFFFFFF) * kHundredMillion + (halves >> 32);
+}
+
+// The same for at most eight digits, which the second half holds.
+inline std::uint32_t ShortWindowValue(__m128i window, unsigned digits) {
+    assert(digits <= 8);
+    return static_cast<std::uint32_t>(WindowHalves(window, digits) >> 32);
 }
 
 // The sixteen bytes that end at `last`.
@@ -221,20 +234,20 @@ inline std::uint64_t DigitsEndingAt(const char* last, unsigned digits, bool poin
 }
 
 // The integer readers' rung for a run of values, straight from the input
-// block: [-+]digits with one to nine digits (no value beyond the 32-bit
+// block: [-+]digits with one to eight digits (no value beyond the 32-bit
 // range) that surely end their token, the digits' value from one load that
 // ends where they end. `q` needs kShortNumberLookBack readable bytes before
 // it and kShortNumberReach after it.
 [[gnu::always_inline]] inline const char* ParseIntInPlace(const char* q, const char* end,
                                                           std::int32_t& value) {
     using namespace short_number;
-    constexpr unsigned kMaxDigits = 9;
+    constexpr unsigned kMaxDigits = 8;
     const auto first = static_cast<unsigned char>(*q);
     const char* p = q + kSignBytes[first];
     const auto digits = static_cast<unsigned>(std::countr_zero(NonDigits(p)));
     if (digits - 1 >= kMaxDigits) return nullptr;
     const char* last = p + digits;
-    value = static_cast<std::int32_t>(WindowValue(WindowEndingAt(last), digits)) * kSignFactors[first];
+    value = static_cast<std::int32_t>(ShortWindowValue(WindowEndingAt(last), digits)) * kSignFactors[first];
     // Tested last, so that a caller who tests for the usual blank again
     // finds it already answered.
     return *last == ' ' || EndsToken(last, end) ? last : nullptr;
