@@ -203,26 +203,29 @@ inline std::uint64_t DigitsEndingAt(const char* last, unsigned digits, bool poin
 }  // namespace short_number
 
 // The first rung of the float readers (see number.h). As ParseShortFloat,
-// for numbers of at most fifteen digits whose digits and point fit
-// sixteen bytes, in one pass: the places of the point and the end from one
-// 16-byte compare, the digits' value from two loads that end where they
-// end. `q` needs kShortNumberLookBack readable bytes before it and
+// for numbers of at most fifteen digits whose sign, digits and point fit
+// sixteen bytes, in one pass: the places of the point and the end from the
+// sixteen bytes at the number's start, the digits' value from two loads
+// that end where they end. The sign is read beside those bytes, not before
+// them, so that the next number's place waits only on this one's end. `q`
+// needs kShortNumberLookBack readable bytes before it and
 // kShortNumberReach after it.
 [[gnu::always_inline]] inline const char* ParseFloatInPlace(const char* q, const char* end, float& value) {
     using namespace short_number;
-    const std::size_t negative = *q == '-';
-    const char* p = q + negative;
-    const unsigned non_digits = NonDigits(p);
-    const unsigned integer = static_cast<unsigned>(std::countr_zero(non_digits));
-    const unsigned point = p[integer] == '.';
+    const unsigned negative = *q == '-';
+    const Bytes16 window(q);
+    // The sign is no non-digit here: its mark goes.
+    const unsigned non_digits = (window.Outside<'0', '9'>() | 1u << kWindowBytes) ^ negative;
+    const auto integer = static_cast<unsigned>(std::countr_zero(non_digits));
+    const unsigned point = window.AnyOf<'.'>() >> integer & 1;
     // With a point, the number ends at the second non-digit.
-    const unsigned length = static_cast<unsigned>(std::countr_zero(non_digits & (non_digits - point)));
-    const unsigned digits = length - point;
-    // One to fifteen digits: a sixteenth byte of digits or point ends the
-    // window, and the byte after it must end the number.
+    const auto length = static_cast<unsigned>(std::countr_zero(non_digits & (non_digits - point)));
+    const unsigned digits = length - negative - point;
+    // One to fifteen digits: the end of the window ends them, and the byte
+    // after it must end the number.
     if (digits - 1 >= kMaxWindowDigits) return nullptr;
-    const unsigned fraction = digits - integer;
-    const char* last = p + length;
+    const unsigned fraction = length - integer - point;
+    const char* last = q + length;
     std::uint64_t mantissa = DigitsEndingAt(last, digits, point, fraction);
     // Below 10^15 and divided by at most 10^15: both exact doubles. Rounded
     // before the end is tested, so that a caller who tests for the usual
@@ -235,18 +238,21 @@ inline std::uint64_t DigitsEndingAt(const char* last, unsigned digits, bool poin
 
 // The integer readers' rung for a run of values, straight from the input
 // block: [-+]digits with one to eight digits (no value beyond the 32-bit
-// range) that surely end their token, the digits' value from one load that
-// ends where they end. `q` needs kShortNumberLookBack readable bytes before
-// it and kShortNumberReach after it.
+// range) that surely end their token, the sign beside the sixteen bytes at
+// the number's start and the digits' value from one load that ends where
+// they end. `q` needs kShortNumberLookBack readable bytes before it and
+// kShortNumberReach after it.
 [[gnu::always_inline]] inline const char* ParseIntInPlace(const char* q, const char* end,
                                                           std::int32_t& value) {
     using namespace short_number;
     constexpr unsigned kMaxDigits = 8;
     const auto first = static_cast<unsigned char>(*q);
-    const char* p = q + kSignBytes[first];
-    const auto digits = static_cast<unsigned>(std::countr_zero(NonDigits(p)));
+    const unsigned sign = kSignBytes[first];
+    const unsigned non_digits = (Bytes16(q).Outside<'0', '9'>() | 1u << kWindowBytes) ^ sign;
+    const auto length = static_cast<unsigned>(std::countr_zero(non_digits));
+    const unsigned digits = length - sign;
     if (digits - 1 >= kMaxDigits) return nullptr;
-    const char* last = p + digits;
+    const char* last = q + length;
     value = static_cast<std::int32_t>(ShortWindowValue(WindowEndingAt(last), digits)) * kSignFactors[first];
     // Tested last, so that a caller who tests for the usual blank again
     // finds it already answered.
