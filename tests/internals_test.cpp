@@ -140,27 +140,33 @@ TEST(ValuesOrigin, PlacesAPlainTextWhateverTheBlocks) {
 
 }  // namespace
 
-// Long runs are cut in two and not, in turn, until the faster way per byte
-// is known; that way is kept for many runs, then measured again.
-TEST(SplitPolicy, KeepsTheFasterWayThenMeasuresAgain) {
-    for (bool split_faster : {true, false}) {
+// Where a processor is spare, long runs are cut in two and not, in turn,
+// until the faster way per byte is known; cutting is kept only when it is
+// clearly faster; the way is kept for many runs, then measured again, and
+// the host asked again. Where none is spare, nothing is cut until then.
+TEST(SplitPolicy, KeepsTheClearlyFasterWayThenMeasuresAgain) {
+    struct Case {
+        bool spare;
+        double cut_seconds;  // a run not cut takes 1
+        bool keeps_cutting;
+    } cases[] = {{true, 0.5, true}, {true, 2.0, false}, {true, 0.95, false}, {false, 0.5, false}};
+    for (const Case& c : cases) {
         zelreport::SplitPolicy policy;
-        int runs = 0, cut = 0;
+        int runs = 0, cut = 0, asked = 0;
         auto run = [&] {
-            bool split = policy.Split();
+            bool split = policy.Split([&] { return ++asked, c.spare; });
             cut += split;
             ++runs;
-            policy.Record(1000, split == split_faster ? 1.0 : 2.0);
+            policy.Record(1000, split ? c.cut_seconds : 1.0);
         };
         while (runs < 8) run();
-        EXPECT_EQ(cut, 4);
+        EXPECT_EQ(cut, c.spare ? 4 : 0);
         cut = 0;
         for (int i = 0; i < 100; ++i) run();
-        EXPECT_EQ(cut, split_faster ? 100 : 0);
-        // Some hundreds of runs later the ways alternate again.
-        cut = 0;
-        int before = runs;
-        while (policy.Split() == split_faster && runs < before + 1000) run();
-        EXPECT_LT(runs, before + 1000);
+        EXPECT_EQ(cut, c.keeps_cutting ? 100 : 0);
+        EXPECT_EQ(asked, 1);
+        // Some hundreds of runs later the host is asked again.
+        while (asked == 1 && runs < 1000) run();
+        EXPECT_EQ(asked, 2) << runs;
     }
 }

@@ -209,7 +209,7 @@ bool TakeSimpleTokens(Scanner& in, ValuesHelper& helper, std::string& scratch, D
                 started = std::chrono::steady_clock::now();
             }
             // A refused hand-over leaves the whole run to this thread, untimed.
-            if (split && !helper.policy.Split()) {
+            if (split && !helper.policy.Split(ValuesHelper::ProcessorToSpare)) {
                 split = nullptr;
             } else if (split &&
                        !helper.Start(in.floor, split, text_end, end, std::is_same_v<T, std::int32_t>)) {
