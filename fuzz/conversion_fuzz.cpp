@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
 // One values token: ConvertFloat, and the short number readers where they
-// take the token, must give what sscanf "%f" stores, bit for bit, and ConvertInt what strtol gives, saturated
-// to 32 bits. A token never holds a zero byte (it ends the text), so the input is cut at its first one.
-// Inputs starting with "~" spell, from the next four bytes (a float's bits) and the fifth (a digit count), a
-// decimal next to the midpoint of that float and the next one up, where rounding through a double goes wrong
-// if it is careless.
+// take the token, must give what sscanf "%f" stores, bit for bit, and ConvertInt and the in-place integer
+// reader what strtol gives, saturated to 32 bits. A token never holds a zero byte (it ends the text), so the
+// input is cut at its first one. Inputs starting with "~" spell, from the next four bytes (a float's bits)
+// and the fifth (a digit count), a decimal next to the midpoint of that float and the next one up, where
+// rounding through a double goes wrong if it is careless.
 #include <algorithm>
 #include <bit>
 #include <climits>
@@ -64,6 +64,11 @@ void Check(const std::string& token) {
     if (int_got != int_want)
         zelfuzz::Fail(("ConvertInt(\"" + token + "\") as strtol").c_str(), std::to_string(int_want),
                       std::to_string(int_got));
+    std::int32_t int_in_place;
+    if (zelreport::ParseInPlace(start, room.data() + room.size(), int_in_place) == start + token.size() &&
+        int_in_place != int_want)
+        zelfuzz::Fail(("in-place reading of integer \"" + token + "\" as strtol").c_str(),
+                      std::to_string(int_want), std::to_string(int_in_place));
 }
 
 }  // namespace

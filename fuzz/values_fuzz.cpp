@@ -2,8 +2,10 @@
 // The values of a record, read as they stream in (whole and in pieces),
 // must equal a plain reading: collect the whole text by the reading rules,
 // split it at blanks, tabs and line feeds, and convert each token with the
-// C library (sscanf "%f", strtol saturated to 32 bits). The first input
-// byte picks the data type, the rest is the values text.
+// C library (sscanf "%f", strtol saturated to 32 bits); and the report's
+// statistics, kept while reading, must equal those of the values taken one
+// by one. The first input byte picks the data type, the rest is the values
+// text.
 #include <climits>
 #include <cstdint>
 #include <cstdio>
@@ -84,10 +86,13 @@ Arrays PlainReading(const std::string& collected, int datyp) {
 
 const std::string kOpen = "<values>", kClose = "</values>\n</zeldata>\n</zelrecord>\n";
 
-std::string Document(int datyp, const std::string& text) {
+// A record of the data type whose values text is `text`, declaring
+// `count` values, so that the statistics are taken over all of them.
+std::string Document(int datyp, const std::string& text, std::size_t count = 0) {
     // Appended piece by piece: GCC 12 warns wrongly on a chain of "+".
     std::string doc = "<datyp>";
-    doc.append(std::to_string(datyp)).append("</datyp>\n").append(kOpen).append(text).append(kClose);
+    doc.append(std::to_string(datyp)).append("</datyp>\n<ni>").append(std::to_string(count));
+    doc.append("</ni>\n<nj>1</nj>\n<nk>1</nk>\n").append(kOpen).append(text).append(kClose);
     return doc;
 }
 
@@ -108,10 +113,17 @@ std::string Canonical(int datyp, std::string text) {
 struct Streamed {
     int records = 0;
     Arrays arrays;
+    // The report as read, and as made from the record's values one by one.
+    std::string report, from_values;
     zelreport::Handlers handlers;
     Streamed() {
+        handlers.output = [this](std::string_view text) {
+            report += text;
+            return true;
+        };
         handlers.on_record = [this](const zelreport::RecordView& r) {
             ++records;
+            zelreport::append_report(r, from_values);
             arrays.has_float = r.has_floatdata;
             arrays.has_int = r.has_intdata;
             for (float value : r.floatdata) std::memcpy(&arrays.floats.emplace_back(), &value, sizeof value);
@@ -121,9 +133,11 @@ struct Streamed {
 };
 
 void Check(int datyp, const std::string& raw_text) {
-    const std::string text = Canonical(datyp, raw_text), doc = Document(datyp, text);
+    const std::string text = Canonical(datyp, raw_text);
+    std::string doc = Document(datyp, text);
     std::size_t stop;
     const Arrays expected = PlainReading(CollectText(doc, doc.find(kOpen) + kOpen.size() - 1, stop), datyp);
+    doc = Document(datyp, text, expected.floats.size());
     Streamed whole, pieces;
     zelreport::run_buffer(doc, whole.handlers);
     zelreport::run_reader(zelfuzz::Pieces(doc, static_cast<std::uint32_t>(text.size())), pieces.handlers);
@@ -131,6 +145,8 @@ void Check(int datyp, const std::string& raw_text) {
         if (s->records != 1) zelfuzz::Fail("one record", "1", std::to_string(s->records));
         zelfuzz::ExpectEqual(s == &whole ? "values in memory" : "values in pieces", expected.Show(),
                              s->arrays.Show());
+        // The statistics kept while reading equal those taken afterwards.
+        zelfuzz::ExpectEqual("report as read", s->from_values, s->report);
     }
 }
 

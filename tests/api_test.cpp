@@ -2,8 +2,8 @@
 // The library: converted values as the records' views show them and as a
 // handler takes them, the same report through every entry, failures
 // returned (a read callback's impossible count among them), the text
-// limit, the output handed on before each read, and documents cut at
-// every byte.
+// limit, the output handed on before each read, documents cut at every
+// byte, and records read by plan as any other.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -180,23 +180,25 @@ TEST(Api, ImpossibleReadCountsEndTheRun) {
 // A handler may keep a record's values: they outlive the run, the same as
 // the view showed, a large array without a copy, and the report is the same.
 TEST(Api, TakenValuesOutliveTheRun) {
-    std::string values;
+    std::string values, fewer;
     for (int i = 0; i < 300000; ++i) values += std::to_string(i % 1000) + " ";
-    const std::string doc = Record(1, values) + Record(2, "4 5");
+    // Mapped too, but under a megabyte: copied.
+    for (int i = 0; i < 50000; ++i) fewer += std::to_string(i % 997) + " ";
+    const std::string doc = Record(1, values) + Record(1, fewer) + Record(2, "4 5");
     Collected viewed, taking;
     ASSERT_EQ(run_buffer(doc, viewed.handlers).status, Status::ok);
     std::vector<RecordValues> kept;
     taking.handlers.on_record = {};
     taking.handlers.on_record_values = [&](const RecordView& view, RecordValues&& taken) {
-        if (view.floatdata.size() == 300000) {
-            EXPECT_EQ(taken.floatdata.span().data(), view.floatdata.data());
-        }
+        // A megabyte or more without a copy.
+        bool large = view.floatdata.size() == 300000;
+        EXPECT_EQ(taken.floatdata.span().data() == view.floatdata.data(), large) << view.floatdata.size();
         kept.push_back(std::move(taken));
     };
     ASSERT_EQ(run_buffer(doc, taking.handlers).status, Status::ok);
     EXPECT_EQ(taking.out, viewed.out);
-    ASSERT_EQ(kept.size(), 2u);
-    for (std::size_t i = 0; i < 2; ++i) {
+    ASSERT_EQ(kept.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) {
         EXPECT_TRUE(std::ranges::equal(kept[i].floatdata.span(), viewed.floats[i])) << i;
         EXPECT_TRUE(std::ranges::equal(kept[i].intdata.span(), viewed.ints[i])) << i;
     }
@@ -274,6 +276,67 @@ TEST(Api, SampleCutAtEveryByte) {
         ASSERT_EQ(c.out.substr(0, reports.size()), reports) << "cut at " << cut;
         for (std::size_t at = reports.size(); at < c.out.size(); at += message.size())
             ASSERT_EQ(c.out.substr(at, message.size()), message) << "cut at " << cut;
+    }
+}
+
+// Records of a document's usual layout are read by plan; each way a record
+// can leave that layout, at any line, must read as the byte-by-byte
+// reading of one-byte blocks (which never plans) reads it: the same
+// reports, messages and values, and the records after it read by plan again.
+TEST(Api, RecordsReadByPlanAsByteByByte) {
+    const std::vector<std::string> lines = {
+        "<zelrecord>\n",      "<nomvar>TT</nomvar>\n", "<typvar>P</typvar>\n",
+        "<ip1>1000</ip1>\n",  "<ip2>12</ip2>\n",       "<ni>2</ni>\n",
+        "<nj>2</nj>\n",       "<nk>1</nk>\n",          "<nbits>32</nbits>\n",
+        "<datyp>1</datyp>\n", "<zeldata>\n",           "<values>1.5 -2.25\n 3e2 4</values>\n",
+        "</zeldata>\n",       "</zelrecord>\n"};
+    // Each replaces the line at its place, for one record.
+    const std::vector<std::pair<std::size_t, std::string>> changes = {
+        {1, "<typvar>Q</typvar>\n"},
+        {1, "<nomvar>ABC</nomvar>\n<etiket>E</etiket>\n"},
+        {1, ""},
+        {1, "<nomvar>T>T</nomvar>\n"},
+        {1, "<nomvar>T\n U</nomvar>\n"},
+        {1, "<nomvar>    </nomvar>\n"},
+        {1, "<nomvar></nomvar>\n"},
+        {1, "<NOMVAR>TT</NOMVAR>\n"},
+        {1, "\t<nomvar>TT</nomvar>\n"},
+        {3, "<ip1>1000</ip1>\n\n"},
+        {3, "<ip1>1000</ip1>\n\n\n"},
+        {3, "<ip1>-5</ip1>\n"},
+        {3, "<ip1>12345678901234567</ip1>\n"},
+        {3, "<ip1>7</ip1>\r\n"},
+        {3, "<ip1>7</ip1> \n"},
+        {4, " <ip2>3</ip2>\n"},
+        {4, "<ip2>3</ip2><ip3>4</ip3>\n"},
+        {9, "<datyp>2</datyp>\n"},
+        {11, "<values>1 2\n-3 4</values>\n"},
+        {11, "<values>\n 1 2</values>\n"},
+        {11, "<values>1 x 2 -inf</values>\n"},
+        {11, "<values></values>\n"},
+        {12, ""},
+        {12, "</zeldata> \n"},
+        {13, "</zelrecord>\n</orv-standard-file>\n"},
+        {13, "/zelrecord>\n"},
+        {13, "<zelrecord>\n"},
+    };
+    auto record = [&](std::size_t changed_at, const std::string& change) {
+        std::string text;
+        for (std::size_t i = 0; i < lines.size(); ++i) text += i == changed_at ? change : lines[i];
+        return text;
+    };
+    for (const auto& [at, change] : changes) {
+        std::string doc = "<orv-standard-file>\n";
+        for (int i = 0; i < 3; ++i) doc += record(lines.size(), "");
+        doc += record(at, change);
+        for (int i = 0; i < 2; ++i) doc += record(lines.size(), "");
+        Collected planned, bytes;
+        ASSERT_EQ(run_buffer(doc, planned.handlers).status, Status::ok);
+        ASSERT_EQ(run_reader(zeltest::InBlocksOf(doc, 1), bytes.handlers).status, Status::ok);
+        EXPECT_EQ(planned.out, bytes.out) << change;
+        EXPECT_EQ(planned.floats, bytes.floats) << change;
+        EXPECT_EQ(planned.ints, bytes.ints) << change;
+        EXPECT_EQ(planned.nomvars, bytes.nomvars) << change;
     }
 }
 

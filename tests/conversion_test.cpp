@@ -94,12 +94,14 @@ std::string WithPoint(const std::string& digits, std::size_t point) {
 
 // The shapes of a short number: every count of digits up to one past the
 // nineteen the readers hold, the point at every place or none, a sign or
-// none, exponents around the edges of exact doubles and of floats.
+// none, exponents around the edges of exact doubles, of the powers a long
+// double holds in one step and in two, and of floats.
 TEST(Conversion, ShortNumberShapesMatchStrtof) {
     const std::string patterns[] = {"98765432109876543210", "10000000000000000000", "99999999999999999999",
                                     "00000000000000000007"};
-    const char* const exponents[] = {"",     "e0",  "E+5", "e-5",  "e22",  "e-22", "e23", "e-23", "e27",
-                                     "e-27", "e28", "e38", "e-38", "e-45", "e-46", "e39", "e123", "e-123"};
+    const char* const exponents[] = {"",     "e0",  "E+5",  "e-5",  "e22",  "e-22", "e23",  "e-23", "e27",
+                                     "e-27", "e28", "e-28", "e33",  "e-33", "e38",  "e-38", "e-40", "e-45",
+                                     "e-46", "e39", "e54",  "e-54", "e55",  "e-55", "e123", "e-123"};
     for (std::size_t count = 1; count <= 20; ++count) {
         for (const std::string& pattern : patterns) {
             const std::string digits = pattern.substr(pattern.size() - count);
@@ -112,6 +114,28 @@ TEST(Conversion, ShortNumberShapesMatchStrtof) {
             }
         }
     }
+}
+
+// The integer readers' in-place rung, where it takes a token, gives what
+// strtol gives saturated to 32 bits: every count of digits up to past the
+// eight it takes, with either sign or none, before each byte that may end
+// a token or not.
+TEST(Conversion, ShortIntegerShapesMatchStrtol) {
+    using namespace zelreport;
+    for (std::size_t count = 1; count <= 11; ++count)
+        for (const std::string digits : {"98765432109", "10000000000", "99999999999", "00000000007"})
+            for (const char* sign : {"", "-", "+"})
+                for (const char* after : {" 1", "\t", "\n 5", "\n-5", "<", "x", ".5", "e5"}) {
+                    std::string token = std::string(sign).append(digits.substr(0, count));
+                    std::string room(kShortNumberLookBack, ' ');
+                    room.append(token).append(after).append(kShortNumberReach + 1, ' ');
+                    const char* start = room.data() + kShortNumberLookBack;
+                    std::int32_t value;
+                    const char* end = ParseInPlace(start, room.data() + room.size(), value);
+                    if (!end) continue;
+                    ASSERT_EQ(end, start + token.size()) << token << after;
+                    ASSERT_EQ(value, zeltest::StrtolInt32(token.c_str())) << token;
+                }
 }
 
 // Decimals exactly halfway between two neighbouring floats, and one unit

@@ -2,16 +2,20 @@
 // Pieces of the library that no document reaches in every case: the
 // keyword table's index when names share their first eight bytes, the
 // value arrays as they grow into mappings of their own and are emptied,
-// where a record's values were read from, whatever the input blocks, and
-// the policy that decides whether long runs are cut in two.
+// where a record's values were read from, whatever the input blocks, the
+// policy that decides whether long runs are cut in two, and the running
+// statistics of a stretch taken four entries at a time.
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cmath>
 #include <string>
 #include <vector>
 
 #include "elements/split_policy.h"
 #include "keywords/keywords.h"
 #include "record/data_array.h"
+#include "record/running_stats.h"
 #include "run/observed_run.h"
 #include "support/blocks.h"
 
@@ -60,6 +64,44 @@ TEST(DataArray, GrowsIntoItsOwnMappingKeepingTheValues) {
     }
 }
 
+// A stretch added at once leaves the same minimum, maximum and sum, bit for
+// bit, as its entries added one by one: the first of equal extremes is
+// kept, so a zero keeps the sign of the first one met whichever lane it
+// falls in, and NaNs never replace one.
+TEST(RunningStats, AStretchAtOnceEqualsOneByOne) {
+    const float nan = std::nanf(""), inf = INFINITY;
+    std::vector<std::vector<float>> stretches = {
+        {},
+        {1, 2, 3},
+        {0.0f, 1, 2, -0.0f, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17},
+        {-0.0f, 1, 0.0f, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, -0.0f},
+        {3, 1, 2, 0.0f, -1, -1, 2, 2, 9, 9, -0.0f, -1, 9, 9, 9, 9},
+        {nan, 5, -5, 7, nan, nan, nan, nan, -7, 7, 1, 1, 1, 1, 1, 1, 0.5f},
+        {nan, nan, nan, nan, nan, nan, nan, nan, nan, nan, nan, nan, nan, nan, nan, nan},
+        {inf, inf, -inf, inf, 1e38f, 1e38f, 1e38f, 1e38f, 1e38f, 1e38f, 1e38f, 1e38f, 2, 2, 2, 2, 2},
+    };
+    // Both signs of zero with the extreme on either side of them.
+    for (float zero : {0.0f, -0.0f})
+        for (float other : {1.0f, -1.0f}) {
+            std::vector<float> mixed(37, other);
+            mixed[13] = zero, mixed[22] = -zero, mixed[30] = zero;
+            stretches.push_back(mixed);
+        }
+    auto bits = [](const RunningStats& s) {
+        return std::vector<std::uint32_t>{std::bit_cast<std::uint32_t>(s.min),
+                                          std::bit_cast<std::uint32_t>(s.max),
+                                          std::bit_cast<std::uint32_t>(s.sum)};
+    };
+    for (RunningStats start : {RunningStats{}, RunningStats{0.0f, -0.0f, 1}, RunningStats{-0.0f, 0.0f, 1}}) {
+        for (const std::vector<float>& stretch : stretches) {
+            RunningStats one_by_one = start, at_once = start;
+            for (float entry : stretch) one_by_one.Add(entry);
+            at_once.AddAll(stretch.data(), stretch.data() + stretch.size());
+            EXPECT_EQ(bits(at_once), bits(one_by_one)) << "stretch of " << stretch.size();
+        }
+    }
+}
+
 // A values text is plain when the XML white space between its bytes splits
 // them into the tokens zelreport reads: its origin then places it between
 // the opening tag's ">" and the "<" that ends it.
@@ -98,27 +140,33 @@ TEST(ValuesOrigin, PlacesAPlainTextWhateverTheBlocks) {
 
 }  // namespace
 
-// Long runs are cut in two and not, in turn, until the faster way per byte
-// is known; that way is kept for many runs, then measured again.
-TEST(SplitPolicy, KeepsTheFasterWayThenMeasuresAgain) {
-    for (bool split_faster : {true, false}) {
+// Where a processor is spare, long runs are cut in two and not, in turn,
+// until the faster way per byte is known; cutting is kept only when it is
+// clearly faster; the way is kept for many runs, then measured again, and
+// the host asked again. Where none is spare, nothing is cut until then.
+TEST(SplitPolicy, KeepsTheClearlyFasterWayThenMeasuresAgain) {
+    struct Case {
+        bool spare;
+        double cut_seconds;  // a run not cut takes 1
+        bool keeps_cutting;
+    } cases[] = {{true, 0.5, true}, {true, 2.0, false}, {true, 0.95, false}, {false, 0.5, false}};
+    for (const Case& c : cases) {
         zelreport::SplitPolicy policy;
-        int runs = 0, cut = 0;
+        int runs = 0, cut = 0, asked = 0;
         auto run = [&] {
-            bool split = policy.Split();
+            bool split = policy.Split([&] { return ++asked, c.spare; });
             cut += split;
             ++runs;
-            policy.Record(1000, split == split_faster ? 1.0 : 2.0);
+            policy.Record(1000, split ? c.cut_seconds : 1.0);
         };
         while (runs < 8) run();
-        EXPECT_EQ(cut, 4);
+        EXPECT_EQ(cut, c.spare ? 4 : 0);
         cut = 0;
         for (int i = 0; i < 100; ++i) run();
-        EXPECT_EQ(cut, split_faster ? 100 : 0);
-        // Some hundreds of runs later the ways alternate again.
-        cut = 0;
-        int before = runs;
-        while (policy.Split() == split_faster && runs < before + 1000) run();
-        EXPECT_LT(runs, before + 1000);
+        EXPECT_EQ(cut, c.keeps_cutting ? 100 : 0);
+        EXPECT_EQ(asked, 1);
+        // Some hundreds of runs later the host is asked again.
+        while (asked == 1 && runs < 1000) run();
+        EXPECT_EQ(asked, 2) << runs;
     }
 }

@@ -31,7 +31,8 @@ TEST(Sweep, LoadUpTo8TakesEveryLengthAtEveryAlignment) {
 
 // Every question about a word or sixteen bytes against a loop, with byte
 // `place` of plain bytes set to each value in turn: a word's first mark
-// exact, sixteen bytes' marks all exact.
+// exact, sixteen bytes' marks all exact, and which bytes are still the
+// plain ones.
 template <typename Bytes16Kind>
 void ExpectLikeLoops(int place, int value) {
     char bytes[sweep::kWidth];
@@ -53,6 +54,10 @@ void ExpectLikeLoops(int place, int value) {
     Bytes16Kind view(bytes);
     ASSERT_EQ((view.template AnyOf<'<', '>', '\0'>()), any);
     ASSERT_EQ((view.template Outside<'0', '9'>()), outside);
+    ASSERT_EQ((view.template Inside<'0', '9'>()), outside ^ 0xFFFF);
+    char plain[sweep::kWidth];
+    for (int k = 0; k < sweep::kWidth; ++k) plain[k] = "ab<9/x0"[k % 7];
+    ASSERT_EQ(view.SameAs(Bytes16Kind(plain)), 0xFFFFu & ~(unsigned{bytes[place] != plain[place]} << place));
     for (int count = 0; count <= sweep::kWidth; ++count) {
         char kept[sweep::kWidth] = {};
         std::copy(bytes, bytes + count, kept);

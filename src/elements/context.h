@@ -10,6 +10,7 @@
 #include "reader/output.h"
 #include "reader/scanner.h"
 #include "record/record.h"
+#include "record/report.h"
 
 namespace zelreport {
 
@@ -17,6 +18,7 @@ struct Context {
     Scanner in;
     Record record;
     Output out;
+    ReportLines report_lines;  // as the last report wrote them
     // Set by a handler that read past its element's closing tag, as the
     // document loop would have; the loop then forgets the element.
     bool closing_tag_read = false;

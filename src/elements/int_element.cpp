@@ -4,6 +4,7 @@
 #include "elements/context.h"
 #include "elements/digits.h"
 #include "elements/elements.h"
+#include "elements/short_number.h"
 #include "reader/lines.h"
 
 namespace zelreport {
@@ -31,10 +32,20 @@ std::uint32_t ReadWrappingNumber(Scanner& in) {
 }
 
 // The usual integer line inside the block, read in one sweep from the
-// ">" of its opening tag: up to fifteen digits in two word loads, then the
-// rest of the line. The value wraps modulo 2^32 as the byte loop's does:
-// taken modulo 2^64 first, it keeps the same low 32 bits.
+// ">" of its opening tag: up to fifteen digits, then the rest of the line
+// up to a line feed among the next sixteen bytes and a tag after it.
+// The value wraps modulo 2^32 as the byte loop's does: the digits' exact
+// value keeps the same low 32 bits.
 bool ReadIntLineInBlock(Scanner& in, std::uint32_t& value) {
+#if ZELREPORT_IN_PLACE
+    // Sixteen bytes from the digits on, and sixteen before their end.
+    constexpr std::ptrdiff_t kRoom = short_number::kWindowBytes;
+    if (in.c != '>' || in.end - in.p < kRoom || in.p - in.floor < kRoom) return false;
+    const auto digits = static_cast<unsigned>(std::countr_zero(short_number::NonDigits(in.p)));
+    if (digits > short_number::kMaxWindowDigits) return false;
+    // No digit keeps nothing of the window: 0.
+    std::uint64_t number = short_number::WindowValue(short_number::WindowEndingAt(in.p + digits), digits);
+#else
     constexpr std::ptrdiff_t kRoom = 16;
     if (in.c != '>' || in.end - in.p < kRoom) return false;
     std::uint64_t word = Load8(in.p);
@@ -47,7 +58,10 @@ bool ReadIntLineInBlock(Scanner& in, std::uint32_t& value) {
         number = number * kPowersOfTen[more] + DigitsValue(next, more);
         digits += more;
     }
-    if (!NextLineInBlock(in, in.p + digits)) return false;
+#endif
+    // Anything else after the digits goes the byte loop's way, which calls
+    // nothing back here.
+    if (!UsualNextLine(in, in.p + digits)) return false;
     value = static_cast<std::uint32_t>(number);
     return true;
 }
@@ -59,7 +73,7 @@ constexpr std::int32_t Stored(std::uint32_t value, bool negated) {
 }
 
 // The integer line byte by byte, out of the usual case's way.
-[[gnu::noinline]] std::uint32_t ReadIntLine(Scanner& in) {
+std::uint32_t ReadIntLine(Scanner& in) {
     SkipWhite(in);
     if (in.c == '>') in.AdvanceChar();
     std::uint32_t value = ReadWrappingNumber(in);
@@ -67,22 +81,31 @@ constexpr std::int32_t Stored(std::uint32_t value, bool negated) {
     return value;
 }
 
+// The same into a field, called last, so that the usual case keeps no
+// register for after it.
+[[gnu::noinline]] void ReadIntLineInto(Scanner& in, std::int32_t* field, bool negated) {
+    std::uint32_t value = ReadIntLine(in);
+    if (field) *field = Stored(value, negated);
+}
+
 // Reads the digits right after the opening tag's ">" (no sign, no blanks),
-// wrapping modulo 2^32, then drops the rest of the line.
-std::uint32_t ReadIntElement(Scanner& in) {
+// wrapping modulo 2^32, then drops the rest of the line; sets the field,
+// if any, to what it keeps of them.
+[[gnu::always_inline]] inline void ReadIntElement(Scanner& in, std::int32_t* field, bool negated) {
     std::uint32_t value;
-    return ReadIntLineInBlock(in, value) ? value : ReadIntLine(in);
+    if (!ReadIntLineInBlock(in, value)) return ReadIntLineInto(in, field, negated);
+    if (field) *field = Stored(value, negated);
 }
 
 }  // namespace
 
 void ParseInt(Context& ctx, std::string_view) {
-    ReadIntElement(ctx.in);
+    ReadIntElement(ctx.in, nullptr, false);
 }
 
 template <std::int32_t Record::*field, bool negated>
 void ParseIntField(Context& ctx, std::string_view) {
-    ctx.record.*field = Stored(ReadIntElement(ctx.in), negated);
+    ReadIntElement(ctx.in, &(ctx.record.*field), negated);
 }
 
 #define ZELREPORT_INT_SETTER(name, negated) \

@@ -67,7 +67,7 @@ const char* ParsePlainFloat(const char* first, const char* last, float& value) {
         for (; q < last && IsDigit(*q); ++q) written = std::min(written * 10 + (*q - '0'), kMaxExponentValue);
         // Past the powers of ten DecimalToFloat takes, one exponent is as
         // good as another.
-        constexpr std::int64_t kOutside = exact_float::kMaxLongPower + 1;
+        constexpr std::int64_t kOutside = exact_float::kMaxLongReach + 1;
         exponent = static_cast<int>(std::clamp<std::int64_t>(
             exponent + (negative_exponent ? -written : written), -kOutside, kOutside));
     }

@@ -8,9 +8,9 @@
 // 1. ParseFloatInPlace (short_number.h; SSE2): every token of a run of
 //    values, straight from the input block, while the block has
 //    kShortNumberLookBack bytes before the token and kShortNumberReach
-//    after it. Takes [-]digits[.digits] of at most fifteen bytes of
-//    digits and point, with or without an exponent of one to three
-//    digits, that surely ends its token. Where SSE2 is missing,
+//    after it. Takes [-]digits[.digits] of at most fifteen digits and
+//    sixteen bytes of digits and point, with or without an exponent of
+//    one to three digits, that surely ends its token. Where SSE2 is missing,
 //    ParseShortFloat stands here: the same shapes with up to fifteen
 //    digits each side of the point and nineteen in all, needing
 //    kShortNumberReach bytes after the token only.
@@ -26,9 +26,11 @@
 //    longer than ValuesToken::kLongTokenBytes reaches it in the bounded
 //    form LongToken keeps, which converts the same.
 // Rungs 1 and 2 round through DecimalToFloat (exact_float.h), which
-// declines what it cannot round surely: a power of ten beyond 10^+-27
-// once the point stands after the digits, or a result on a halfway point
-// between two floats that it cannot show to be the decimal itself.
+// declines what it cannot round surely: a power of ten beyond 10^+-54
+// once the point stands after the digits, a result on a halfway point
+// between two floats that it cannot show to be the decimal itself, and,
+// past 10^+-27, where the power takes two roundings, a result next to
+// such a point or below the normal floats.
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "elements/context.h"
@@ -44,9 +45,16 @@ void SetText(TextTarget target, std::string_view text) {
 
 // The first byte at or after `q` that a text element's reading looks at:
 // "<", ">", a carriage return, a line feed, or a zero byte (which hides
-// what follows it); or `end`.
-[[gnu::noinline]] const char* FindTextStop(const char* q, const char* end) {
+// what follows it); or `end`. Usually among the next sixteen bytes;
+// farther ones are looked for out of line.
+[[gnu::noinline]] const char* FindFarTextStop(const char* q, const char* end) {
     return FindAny<'<', '>', '\r', '\n', '\0'>(q, end);
+}
+inline const char* FindTextStop(const char* q, const char* end) {
+    if (end - q >= sweep::kWidth)
+        if (unsigned stops = Bytes16(q).AnyOf<'<', '>', '\r', '\n', '\0'>())
+            return q + std::countr_zero(stops);
+    return FindFarTextStop(q, end);
 }
 
 // The usual text element, inside the block: from the opening tag's ">",
@@ -64,7 +72,7 @@ const char* TextEndInBlock(const Scanner& in) {
 }
 
 // What a text up to its first zero byte stores, if anything.
-void StoreContent(TextTarget target, std::string_view content) {
+[[gnu::always_inline]] inline void StoreContent(TextTarget target, std::string_view content) {
     if (content.empty() || content == "    ") return;
     SetText(target, content);
 }
@@ -74,21 +82,9 @@ void StoreText(TextTarget target, std::string_view text) {
     StoreContent(target, text.substr(0, text.find('\0')));
 }
 
-// Reads the content up to the next "<". A line break ends it unless the
-// next line begins with a space, which continues it; a ">" after the
-// first byte ends it. Content beyond MAX_SIZE bytes is left unread.
-[[gnu::always_inline]] inline void ReadText(Context& ctx, std::string_view name, TextTarget target) {
+// The content byte by byte, out of the usual text's way.
+[[gnu::noinline]] void ReadTextByBytes(Context& ctx, TextTarget target) {
     Scanner& in = ctx.in;
-    if (const char* stop = TextEndInBlock(in)) {
-        // Stored before reading on, which may refill the block. Only the
-        // first byte can be a zero byte, which leaves the text empty.
-        std::size_t length = *in.p == '\0' ? 0 : static_cast<std::size_t>(stop - in.p);
-        StoreContent(target, {in.p, length});
-        // A ">" after the first byte ends the text and is read past.
-        in.ResumeAt(*stop == '>' ? stop + 1 : stop);
-        ctx.closing_tag_read = PassClosingTag(in, name);
-        return;
-    }
     std::string& text = ctx.scratch;
     // Keep the scratch room modest after an unusually long text.
     if (text.capacity() > (1u << 20)) std::string().swap(text);
@@ -114,6 +110,22 @@ void StoreText(TextTarget target, std::string_view text) {
         }
     }
     StoreText(target, text);
+}
+
+// Reads the content up to the next "<". A line break ends it unless the
+// next line begins with a space, which continues it; a ">" after the
+// first byte ends it. Content beyond MAX_SIZE bytes is left unread.
+[[gnu::always_inline]] inline void ReadText(Context& ctx, std::string_view name, TextTarget target) {
+    Scanner& in = ctx.in;
+    const char* stop = TextEndInBlock(in);
+    if (!stop) return ReadTextByBytes(ctx, target);
+    // Stored before reading on, which may refill the block. Only the first
+    // byte can be a zero byte, which leaves the text empty.
+    std::size_t length = *in.p == '\0' ? 0 : static_cast<std::size_t>(stop - in.p);
+    StoreContent(target, {in.p, length});
+    // A ">" after the first byte ends the text and is read past.
+    in.ResumeAt(*stop == '>' ? stop + 1 : stop);
+    ctx.closing_tag_read = PassClosingTag(in, name);
 }
 
 }  // namespace

@@ -156,7 +156,8 @@ const char* TakeHelped(ValuesHelper& helper, std::string& scratch, DataArray<T>&
         while (!values.empty()) {
             std::span<T> room = data.Spare();
             std::size_t count = std::min(room.size(), values.size());
-            for (std::size_t i = 0; i < count; ++i) tally.Add(room[i] = values[i]);
+            std::copy_n(values.data(), count, room.data());
+            tally.AddAll(room.data(), room.data() + count);
             data.Commit(count);
             values = values.subspan(count);
         }
@@ -208,7 +209,7 @@ bool TakeSimpleTokens(Scanner& in, ValuesHelper& helper, std::string& scratch, D
                 started = std::chrono::steady_clock::now();
             }
             // A refused hand-over leaves the whole run to this thread, untimed.
-            if (split && !helper.policy.Split()) {
+            if (split && !helper.policy.Split(ValuesHelper::ProcessorToSpare)) {
                 split = nullptr;
             } else if (split &&
                        !helper.Start(in.floor, split, text_end, end, std::is_same_v<T, std::int32_t>)) {
@@ -245,6 +246,53 @@ bool TakeSimpleTokens(Context& ctx, ValuesSink& sink) {
     return false;
 }
 
+// A usual values text is read in one go when it ends this soon; a longer
+// one is read again the general way, which costs little beside it.
+constexpr std::ptrdiff_t kUsualValuesBytes = 256;
+
+// The usual short values text, with `c` on the ">" of the opening tag: short
+// numbers from the byte after it, apart by a blank or a line feed and a
+// blank, up to the "<" that ends the text, all inside the block and soon.
+// They fill the array, which the text replaces, as the general reading
+// would; false, leaving the array to that reading, which begins it again,
+// for anything else.
+template <typename T, typename Tally>
+bool TakeUsualValues(Context& ctx, DataArray<T>& data, bool& has_data, Tally& tally, DataKind kind) {
+    Scanner& in = ctx.in;
+    const char* const first = in.p;
+    if (first == in.end || !IsTokenByte(static_cast<unsigned char>(*first))) return false;
+    data.clear();
+    std::span<T> room = data.Spare();
+    T* out = room.data();
+    const char* stop = in.end - first > kUsualValuesBytes ? first + kUsualValuesBytes : in.end;
+    const char* q = ConvertShortTokens(in.floor, first, stop, in.end, out, out + room.size());
+    if (q == in.end || *q != '<') return false;
+    data.Commit(static_cast<std::size_t>(out - room.data()));
+    tally = {};
+    tally.AddAll(room.data(), out);
+    has_data = true;
+    // Only token bytes and separators between the ">" and the "<": plain.
+    ctx.record.values_origin = {in.OffsetOf(first - 1), in.OffsetOf(q), kind, true};
+    in.ResumeAt(q);
+    return true;
+}
+
+bool TakeUsualValues(Context& ctx) {
+    if (ctx.in.c != '>') return false;
+    Record& record = ctx.record;
+    switch (DataKind kind = data_kind(record.datyp)) {
+        case DataKind::floats:
+            return TakeUsualValues(ctx, record.floatdata, record.has_floatdata, record.float_stats, kind);
+        case DataKind::ints: {
+            NoTally none;
+            return TakeUsualValues(ctx, record.intdata, record.has_intdata, none, kind);
+        }
+        case DataKind::none:
+            break;
+    }
+    return false;
+}
+
 }  // namespace
 
 // Reads the values text like a text element, except that a line going on
@@ -252,6 +300,10 @@ bool TakeSimpleTokens(Context& ctx, ValuesSink& sink) {
 // ">" is taken as it is.
 void ParseValues(Context& ctx, std::string_view) {
     Scanner& in = ctx.in;
+    if (TakeUsualValues(ctx)) {
+        ctx.closing_tag_read = PassClosingTag(in, kPaddedName<kValuesName>);
+        return;
+    }
     ValuesSink sink(ctx);
     // Entered on the ">" of the opening tag, the text stays plain until a
     // byte that the rules below look at (see ValuesOrigin).

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "elements/values_helper.h"
 
+#include <fcntl.h>
 #include <sched.h>
+#include <unistd.h>
 
 #include <cassert>
+#include <cstdio>
 #include <new>
 
 #include "elements/short_run.h"
@@ -21,12 +24,36 @@ ValuesHelper::~ValuesHelper() {
     thread_.join();
 }
 
-bool ValuesHelper::Worthwhile() {
-    static const bool two = [] {
+namespace {
+
+// The processors this process may run on.
+int Processors() {
+    static const int count = [] {
         cpu_set_t cpus;
-        return sched_getaffinity(0, sizeof cpus, &cpus) == 0 && CPU_COUNT(&cpus) > 1;
+        return sched_getaffinity(0, sizeof cpus, &cpus) == 0 ? CPU_COUNT(&cpus) : 1;
     }();
-    return two;
+    return count;
+}
+
+}  // namespace
+
+bool ValuesHelper::Worthwhile() {
+    return Processors() > 1;
+}
+
+// /proc/loadavg reads "1.00 0.50 0.25 R/T last": R threads runnable now,
+// the caller's among them. Where it cannot be read, the measure decides.
+bool ValuesHelper::ProcessorToSpare() {
+    int fd = open("/proc/loadavg", O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return true;
+    char text[128];
+    ssize_t n = read(fd, text, sizeof text - 1);
+    close(fd);
+    if (n <= 0) return true;
+    text[n] = '\0';
+    int running = 0;
+    if (std::sscanf(text, "%*s %*s %*s %d/", &running) != 1) return true;
+    return running < Processors();
 }
 
 // Cuts the tokens that begin in [begin, stop) into stretches of about

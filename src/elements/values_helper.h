@@ -38,6 +38,9 @@ public:
 
     // True when there is a second processor to run on.
     static bool Worthwhile();
+    // True unless the host runs, right now, a thread on every processor
+    // this process may use (the caller's among them).
+    static bool ProcessorToSpare();
     // Whether a long run is worth cutting in two, as measured in this run.
     SplitPolicy policy;
 

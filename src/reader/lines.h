@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <string_view>
 
@@ -24,10 +25,26 @@ inline bool OpensLine(int ch) {
     return ch != kEndOfInput && kLineOpeners[static_cast<unsigned char>(ch)];
 }
 
+// The most usual case: from `from` (a place in the block at or after the
+// look-ahead byte), a line feed among the next sixteen bytes, the next
+// line opened by "<" and a name's first byte, all inside the block. Moves
+// to that byte; returns false, having moved nothing, for anything else.
+inline bool UsualNextLine(Scanner& in, const char* from) {
+    if (in.end - from < sweep::kWidth + 2) return false;
+    unsigned breaks = Bytes16(from).AnyOf<'\n', '\r'>();
+    if (!breaks) return false;
+    const char* q = from + std::countr_zero(breaks);
+    if (*q != '\n' || q[1] != '<' || kLineOpeners[static_cast<unsigned char>(q[2])]) return false;
+    in.c = static_cast<unsigned char>(q[2]);
+    in.p = q + 3;
+    return true;
+}
+
 // The usual case inside the block: from `from` (a place in the block at or
 // after the look-ahead byte), a line feed followed by a line that does not
 // begin with a blank. Returns false, having moved nothing, for anything else.
 inline bool NextLineInBlock(Scanner& in, const char* from) {
+    if (UsualNextLine(in, from)) return true;
     const char* q = FindLineBreak(from, in.end);
     // The line feed, the byte after it and the byte after the openers
     // must all be in the block.

@@ -97,7 +97,11 @@ public:
     unsigned AnyOf() const {
         return Gather(((Equal(words_[0], kBytes) | ...))) | Gather(((Equal(words_[1], kBytes) | ...))) << 8;
     }
-    // The bytes outside kLow to kHigh.
+    // The bytes from kLow to kHigh, and those outside.
+    template <unsigned char kLow, unsigned char kHigh>
+    unsigned Inside() const {
+        return Outside<kLow, kHigh>() ^ 0xFFFF;
+    }
     template <unsigned char kLow, unsigned char kHigh>
     unsigned Outside() const {
         unsigned outside = 0;
@@ -106,6 +110,11 @@ public:
             outside |= unsigned{static_cast<unsigned char>(b - kLow) > kHigh - kLow} << k;
         }
         return outside;
+    }
+    // The bytes equal to those of `other` in the same place.
+    unsigned SameAs(const PortableBytes16& other) const {
+        return Gather(Equal(words_[0] ^ other.words_[0], 0)) | Gather(Equal(words_[1] ^ other.words_[1], 0))
+                                                                   << 8;
     }
     void Store(char* out) const { std::memcpy(out, words_, sizeof words_); }
     // The first `count` bytes (0 to 16) as two words, zero beyond them.
@@ -142,12 +151,19 @@ public:
         return Mask((_mm_cmpeq_epi8(bytes_, _mm_set1_epi8(static_cast<char>(kBytes))) | ...));
     }
     template <unsigned char kLow, unsigned char kHigh>
-    unsigned Outside() const {
-        __m128i above_low = _mm_sub_epi8(bytes_, _mm_set1_epi8(static_cast<char>(kLow)));
-        __m128i inside = _mm_cmpeq_epi8(
-            _mm_min_epu8(above_low, _mm_set1_epi8(static_cast<char>(kHigh - kLow))), above_low);
-        return ~Mask(inside) & 0xFFFF;
+    unsigned Inside() const {
+        // Moved so that kHigh lands on 127, the range is the signed bytes
+        // from kLow's new place up: every byte outside it compares below.
+        static_assert(kLow <= kHigh);
+        constexpr unsigned char kShift = 127 - kHigh;
+        __m128i moved = _mm_add_epi8(bytes_, _mm_set1_epi8(static_cast<char>(kShift)));
+        return Mask(_mm_cmpgt_epi8(moved, _mm_set1_epi8(static_cast<char>(kLow + kShift - 1))));
     }
+    template <unsigned char kLow, unsigned char kHigh>
+    unsigned Outside() const {
+        return Inside<kLow, kHigh>() ^ 0xFFFF;
+    }
+    unsigned SameAs(const Sse2Bytes16& other) const { return Mask(_mm_cmpeq_epi8(bytes_, other.bytes_)); }
     void Store(char* out) const { _mm_storeu_si128(reinterpret_cast<__m128i*>(out), bytes_); }
     std::array<std::uint64_t, 2> FirstBytes(int count) const {
         assert(count >= 0 && count <= kWidth);

@@ -16,8 +16,12 @@ namespace zelreport {
 namespace {
 
 constexpr std::size_t kFirstBytes = 16 * 1024;
-// From this size on an array has a mapping of its own.
-constexpr std::size_t kMappedBytes = std::size_t{1} << 20;
+// From this size on an array has a mapping of its own: what is copied
+// when it moves there stays small.
+constexpr std::size_t kMappedBytes = 64 * 1024;
+// From this size on the values change hands as their mapping.
+constexpr std::size_t kHandedOverBytes = std::size_t{1} << 20;
+static_assert(kHandedOverBytes >= kMappedBytes);
 
 void* Map(std::size_t bytes) {
     void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -54,7 +58,7 @@ template <typename T>
 OwnedValues<T> DataArray<T>::Take() {
     std::size_t bytes = size_ * sizeof(T);
     std::size_t size = std::exchange(size_, 0);
-    if (bytes < kMappedBytes) {
+    if (bytes < kHandedOverBytes) {
         T* copy = nullptr;
         if (size > 0) {
             copy = static_cast<T*>(std::malloc(bytes));

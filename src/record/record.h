@@ -10,24 +10,10 @@
 #include <string>
 
 #include "record/data_array.h"
+#include "record/running_stats.h"
 #include "zelreport/zelreport.h"
 
 namespace zelreport {
-
-// The minimum, maximum and sum of float entries as they arrive, with the
-// same operations in the same order as the statistics line takes them.
-// Starting from the infinities instead of the first entry changes nothing
-// unless that entry is a NaN, which the report puts right.
-struct RunningStats {
-    float min = std::numeric_limits<float>::infinity();
-    float max = -std::numeric_limits<float>::infinity();
-    float sum = 0;
-    void Add(float entry) {
-        sum = sum + entry;
-        if (min > entry) min = entry;
-        if (entry > max) max = entry;
-    }
-};
 
 // Where the values text that last filled an array lies in the input, for a
 // program that compares this reading of a document with another: the same

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 
 #include "record/record.h"
 
@@ -66,6 +67,19 @@ public:
         Int(value);
         *p_++ = '\n';
     }
+    // The same through the line last written for the field: copied whole
+    // when it shows the value, else spelled there first.
+    void IntLine(std::string_view label, std::int32_t value, ReportLines::Line& line) {
+        if (value != line.value) Spell(label, value, line);
+        std::memcpy(p_, line.bytes, sizeof line.bytes);
+        p_ += line.length;
+    }
+    static void Spell(std::string_view label, std::int32_t value, ReportLines::Line& line) {
+        ReportWriter spelled(line.bytes);
+        spelled.IntLine(label, value);
+        line.length = static_cast<std::size_t>(spelled.end() - line.bytes);
+        line.value = value;
+    }
 
 private:
     // Copies `size` bytes, between one and two words of type `Word`.
@@ -82,13 +96,21 @@ private:
     char* p_;
 };
 
+// The integer lines spelled each time.
+struct SpelledLines {};
+
 // The banner, the argument lines, the closing line and, when there are
-// statistics, their line.
-char* WriteReport(const RecordView& r, const std::optional<Statistics>& stats, char* out) {
+// statistics, their line; the integer lines spelled, or through `lines`.
+template <typename Lines>
+char* WriteReport(const RecordView& r, const std::optional<Statistics>& stats, Lines& lines, char* out) {
     ReportWriter w(out);
     w.Literal("************** c_zelecr args are: **********************\n");
 #define ZELREPORT_TEXT_LINE(name, label) w.TextLine(label, r.name);
-#define ZELREPORT_INT_LINE(name, label, rule) w.IntLine(label, r.name);
+#define ZELREPORT_INT_LINE(name, label, rule)          \
+    if constexpr (std::is_same_v<Lines, SpelledLines>) \
+        w.IntLine(label, r.name);                      \
+    else                                               \
+        w.IntLine(label, r.name, lines.name);
     ZELREPORT_FIELDS(ZELREPORT_TEXT_LINE, ZELREPORT_INT_LINE)
 #undef ZELREPORT_TEXT_LINE
 #undef ZELREPORT_INT_LINE
@@ -160,14 +182,24 @@ std::optional<Statistics> RecordStatistics(const Record& r) {
 
 }  // namespace
 
-char* WriteRecordReport(const Record& record, const RecordView& view, char* out) {
-    return WriteReport(view, RecordStatistics(record), out);
+ReportLines::ReportLines() {
+#define ZELREPORT_NO_TEXT_LINE(name, label)
+#define ZELREPORT_SPELL_ZERO(name, label, rule) ReportWriter::Spell(label, 0, name);
+    ZELREPORT_FIELDS(ZELREPORT_NO_TEXT_LINE, ZELREPORT_SPELL_ZERO)
+#undef ZELREPORT_NO_TEXT_LINE
+#undef ZELREPORT_SPELL_ZERO
+}
+
+char* WriteRecordReport(const Record& record, const RecordView& view, ReportLines& lines, char* out) {
+    return WriteReport(view, RecordStatistics(record), lines, out);
 }
 
 void append_report(const RecordView& r, std::string& out) {
     std::size_t start = out.size();
     out.resize(start + ReportRoom(r));
-    out.resize(static_cast<std::size_t>(WriteReport(r, statistics(r), out.data() + start) - out.data()));
+    SpelledLines spelled;
+    out.resize(
+        static_cast<std::size_t>(WriteReport(r, statistics(r), spelled, out.data() + start) - out.data()));
 }
 
 RecordView MakeView(const Record& r) {

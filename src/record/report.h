@@ -33,10 +33,31 @@ inline std::size_t ReportRoom(const RecordView& r) {
     return room;
 }
 
+// The report's integer lines as a run last wrote them, each with the
+// value it shows: a field that keeps its value from record to record has
+// its line copied, not spelled again.
+class ReportLines {
+public:
+    // Room for a line: a label, the longest "%d" and a line feed.
+    static constexpr std::size_t kLineRoom = 32;
+    struct Line {
+        char bytes[kLineRoom];
+        std::size_t length;
+        std::int32_t value;
+    };
+    ReportLines();  // each line showing 0
+#define ZELREPORT_NO_TEXT_LINE(name, label)
+#define ZELREPORT_INT_LINE_SLOT(name, label, rule) Line name;
+    ZELREPORT_FIELDS(ZELREPORT_NO_TEXT_LINE, ZELREPORT_INT_LINE_SLOT)
+#undef ZELREPORT_NO_TEXT_LINE
+#undef ZELREPORT_INT_LINE_SLOT
+};
+
 // Writes the report of `record`, seen as `view`, at `out`, which has
 // ReportRoom(view) bytes, and returns its end. Its statistics come from
-// the running ones kept while the values were read.
-char* WriteRecordReport(const Record& record, const RecordView& view, char* out);
+// the running ones kept while the values were read; its integer lines
+// from `lines` where they still show the field's value.
+char* WriteRecordReport(const Record& record, const RecordView& view, ReportLines& lines, char* out);
 
 // The statistics over `count` entries of `data`; entries past the end of
 // `data` count as 0.

@@ -93,6 +93,55 @@ Name ReadName(Scanner& in, NameBuffer& buffer) {
 
 constexpr std::string_view kEmptyNameMessage = "ParseConfigFile(), found name is empty \n";
 
+// Runs the element's handler, which the name found; the loop forgets the
+// element when the handler has read its closing tag.
+void RunHandler(Context& ctx, const KeywordEntry*& entry, std::string_view name) {
+    entry->handler(ctx, name);
+    if (ctx.closing_tag_read) {
+        ctx.closing_tag_read = false;
+        entry = nullptr;
+    }
+}
+
+// The record's closing tag, read with its "/".
+void EndRecord(DocumentRun& run) {
+    write_to_zelFile(run);
+    NextProperty(run.ctx.in);
+}
+
+// Runs the passes whose names the plan foresees as the pass below would
+// run them, without reading or looking up the name: a pass that begins on
+// "/" or at end of input is not foreseen, and the foreseen name must lie
+// in the block with its ">". Returns when a pass is not foreseen; false
+// when the run must stop.
+bool RunForeseenPasses(DocumentRun& run, const KeywordEntry*& entry) {
+    Context& ctx = run.ctx;
+    Scanner& in = ctx.in;
+    const RecordPlan::Step* step = run.plan.Next();
+    bool going = true;
+    for (;;) {
+        if (in.c == kEndOfInput || in.c == '/') break;
+        // Where the name begins: ReadName steps over one "<" or ">".
+        const char* name = in.p - 1 + (in.c == '<' || in.c == '>');
+        if (in.end - name < sweep::kWidth || !RecordPlan::Meets(*step, name)) break;
+        // The name read, its ">" is the look-ahead byte.
+        in.c = '>';
+        in.p = name + step->length + 1;
+        entry = step->entry;
+        if (entry)
+            RunHandler(ctx, entry, step->name());
+        else
+            EndRecord(run);
+        step = run.plan.After(step);
+        if (ctx.out.failed || in.read_failed) {
+            going = false;
+            break;
+        }
+    }
+    run.plan.Resume(step);
+    return going;
+}
+
 }  // namespace
 
 void ParseConfigFile(DocumentRun& run) {
@@ -103,9 +152,12 @@ void ParseConfigFile(DocumentRun& run) {
     const KeywordEntry* entry = nullptr;
     NameBuffer buffer;
     while (in.c != kEndOfInput) {
+        if (!RunForeseenPasses(run, entry)) return;
+        if (in.c == kEndOfInput) break;
         if (in.c == '/') NextProperty(in);
         auto [name, has_slash, packed] = ReadName(in, buffer);
         if (in.read_failed) return;
+        const bool ended_by_tag_end = in.c == '>';
         if (name.size() > 1) {
             if (has_slash && name != kRecordEndName) {
                 entry = nullptr;
@@ -113,23 +165,22 @@ void ParseConfigFile(DocumentRun& run) {
                 NextProperty(in);
             } else {
                 entry = run.keywords.Find(packed, name);
+                if (ended_by_tag_end && (entry || name == kRecordEndName)) run.plan.Learn(name, entry);
             }
         }
+        bool record_end = false;
         if (entry) {
             if (name.size() <= 1) {
                 ctx.out.Append(kEmptyNameMessage);
                 ctx.out.FlushIfFull();
             } else {
-                entry->handler(ctx, name);
-                if (ctx.closing_tag_read) {
-                    ctx.closing_tag_read = false;
-                    entry = nullptr;
-                }
+                RunHandler(ctx, entry, name);
             }
         } else if (name == kRecordEndName) {
-            write_to_zelFile(run);
-            NextProperty(in);
+            EndRecord(run);
+            record_end = true;
         }
+        run.plan.Pass(record_end);
         if (ctx.out.failed || in.read_failed) return;
     }
 }

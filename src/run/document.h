@@ -6,6 +6,7 @@
 #include "elements/context.h"
 #include "keywords/keywords.h"
 #include "record/record.h"
+#include "run/record_plan.h"
 
 namespace zelreport {
 
@@ -14,6 +15,8 @@ struct DocumentRun {
     bool initialized = false;
     // Takes each reported record in place of on_record, when set.
     const RecordObserver* observer = nullptr;
+    // The names foreseen for a record's passes.
+    RecordPlan plan;
     Context ctx;
 
     explicit DocumentRun(const Handlers& handlers) : ctx(handlers) {}

@@ -13,7 +13,7 @@ void write_to_zelFile(DocumentRun& run) {
     // its values, and counts once that is done: it goes out whole, and not
     // at all when the handler throws.
     char* room = ctx.out.Reserve(ReportRoom(view));
-    const char* end = WriteRecordReport(ctx.record, view, room);
+    const char* end = WriteRecordReport(ctx.record, view, ctx.report_lines, room);
     const Handlers& handlers = *ctx.out.handlers;
     if (run.observer)
         (*run.observer)(view, ctx.record.values_origin);
