@@ -12,6 +12,10 @@
 #include "reader/lines.h"
 #include "reader/sweep.h"
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
+
 namespace zelreport {
 
 namespace {
@@ -42,12 +46,13 @@ public:
         in_token_ = token;
     }
 
-    // Counts `length` bytes (at most sixteen) of an open text, each a
-    // token byte where `tokens` has its bit.
+    // Counts `length` bytes (at most 32) of an open text, each a token
+    // byte where `tokens` has its bit.
     void StoreRun(unsigned tokens, int length) {
         if (length == 0) return;
-        unsigned starts = tokens & ~((tokens << 1) | unsigned{in_token_});
-        count_ += static_cast<unsigned>(std::popcount(starts & ((2u << (length - 1)) - 1)));
+        unsigned kept = length == 32 ? ~0u : (1u << length) - 1;
+        unsigned starts = tokens & ~((tokens << 1) | unsigned{in_token_}) & kept;
+        count_ += static_cast<unsigned>(std::popcount(starts));
         in_token_ = (tokens >> (length - 1)) & 1;
     }
 
@@ -59,36 +64,76 @@ private:
     std::uint64_t count_ = 0;
 };
 
-// Counts the plain bytes of an open text from the look-ahead byte on,
-// sixteen at a time inside the block: token bytes, blanks, tabs, and line
-// feeds that a blank continues (which split tokens as a blank does).
-// Stops before any other byte, for the reading rules, with `c` on it.
-void CountPlainBytes(Scanner& in, TokenCount& count) {
-    // A line feed's next byte is looked at, so sixteen and one must be in
-    // the block.
-    constexpr std::ptrdiff_t kRoom = sweep::kWidth + 1;
-    const char* q = in.Here();
-    const char* const end = in.end;
-    while (end - q >= kRoom) {
-        Bytes16 bytes(q);
-        unsigned low = bytes.Outside<'!', 0xFF>();  // blanks and control bytes
-        unsigned blanks = bytes.AnyOf<' '>();
-        unsigned odd = (low & ~blanks) | bytes.AnyOf<'<', '>'>();
-        int length = sweep::kWidth;
-        // A tab or a line feed continued by a blank separates; any other
-        // of these bytes ends the sweep.
-        for (unsigned rest = odd; rest; rest &= rest - 1) {
-            int at = std::countr_zero(rest);
-            char b = q[at];
-            if (b != '\t' && !(b == '\n' && q[at + 1] == ' ')) {
-                length = at;
-                break;
-            }
+// A stretch of a values text, classified: the bytes that split tokens
+// (blanks, tabs, and line feeds that a blank continues, which split tokens
+// as a blank does) and the bytes that the reading rules look at (any
+// other line feed, a carriage return, "<", ">" and the zero byte). Bit k
+// stands for byte k.
+struct Stretch {
+    unsigned separators;
+    unsigned stops;
+};
+
+// Sixteen bytes at `q`, with the byte after them readable.
+inline Stretch Classify16(const char* q) {
+    Bytes16 bytes(q);
+    unsigned feeds = bytes.AnyOf<'\n'>();
+    unsigned blanks_after = Bytes16(q + 1).AnyOf<' '>();
+    return {bytes.AnyOf<' ', '\t', '\n'>(), bytes.AnyOf<'<', '>', '\r', '\0'>() | (feeds & ~blanks_after)};
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#define ZELREPORT_SCAN_AVX2 1
+// The same for thirty-two bytes, where the processor has AVX2.
+[[gnu::target("avx2")]] inline unsigned Matches32(__m256i bytes, char b) {
+    return static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, _mm256_set1_epi8(b))));
+}
+[[gnu::target("avx2")]] inline Stretch Classify32(const char* q) {
+    __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(q));
+    __m256i next = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(q + 1));
+    unsigned feeds = Matches32(bytes, '\n');
+    return {Matches32(bytes, ' ') | Matches32(bytes, '\t') | feeds,
+            Matches32(bytes, '<') | Matches32(bytes, '>') | Matches32(bytes, '\r') | Matches32(bytes, '\0') |
+                (feeds & ~Matches32(next, ' '))};
+}
+#endif
+
+// Counts the plain bytes of an open text from `q`, kWidth at a time while
+// kWidth and one more are before `end`: the tokens they hold, the
+// separators between them. Returns where it stopped: on a byte that stops
+// the sweep, or within kWidth of the end.
+template <int kWidth, Stretch (*classify)(const char*)>
+[[gnu::always_inline]] inline const char* CountStretches(const char* q, const char* end, TokenCount& count) {
+    constexpr unsigned kAll = kWidth == 32 ? ~0u : (1u << kWidth) - 1;
+    while (end - q > kWidth) {
+        Stretch stretch = classify(q);
+        unsigned tokens = ~stretch.separators & kAll;
+        if (stretch.stops) {
+            int length = std::countr_zero(stretch.stops);
+            count.StoreRun(tokens, length);
+            return q + length;
         }
-        count.StoreRun(~low & 0xFFFF, length);
-        q += length;
-        if (length < sweep::kWidth) break;
+        count.StoreRun(tokens, kWidth);
+        q += kWidth;
     }
+    return q;
+}
+
+#if ZELREPORT_SCAN_AVX2
+[[gnu::target("avx2")]] const char* CountStretches32(const char* q, const char* end, TokenCount& count) {
+    return CountStretches<32, Classify32>(q, end, count);
+}
+#endif
+
+// Counts the plain bytes of an open text from the look-ahead byte on,
+// inside the block, and leaves `c` on the first byte not counted.
+void CountPlainBytes(Scanner& in, TokenCount& count) {
+    const char* q = in.Here();
+#if ZELREPORT_SCAN_AVX2
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    if (avx2) q = CountStretches32(q, in.end, count);
+#endif
+    q = CountStretches<sweep::kWidth, Classify16>(q, in.end, count);
     in.ResumeAt(q);
 }
 
