@@ -117,6 +117,15 @@ PYBIND11_MODULE(_zelreport, m) {
     py::array_t<std::int32_t>(0);
     DefineRecord(m);
     DefineLazyValues(m);
+    // Every field once, in the report's order: (name, "text" or "int", how an
+    // element sets it: "stored", "negated", "dropped", "absent").
+    py::list fields;
+#define ZELREPORT_FIELD_TEXT(name, label) fields.append(py::make_tuple(#name, "text", "stored"));
+#define ZELREPORT_FIELD_INT(name, label, rule) fields.append(py::make_tuple(#name, "int", #rule));
+    ZELREPORT_FIELDS(ZELREPORT_FIELD_TEXT, ZELREPORT_FIELD_INT)
+#undef ZELREPORT_FIELD_TEXT
+#undef ZELREPORT_FIELD_INT
+    m.attr("FIELDS") = py::tuple(fields);
     m.attr("NoRecordWarning") = NoRecordWarning();
     py::class_<TableBlocks>(m, "TableBlocks",
                             "The records of a document as blocks of columns, read as they are asked for.")
