@@ -128,7 +128,7 @@ class Part:
 
     def __init__(self, name, kind, grid, rows, keys):
         self.name, self.kind, self.grid, self.rows, self.keys = name, kind, grid, rows, keys
-        self.shaped = False
+        self.shaped = self.duplicated = False
         self.dims, self.coords, self.cells = (), {}, numpy.zeros(len(rows), numpy.int64)
         self.field_coords, self.attrs = {}, {}
 
@@ -207,6 +207,7 @@ class Model:
         fields = [self.dense(f, rows) for f in varying]
         dims = [d for d in DIMENSION_FIELDS if not constant(table.ints[d][rows])]
         dim_codes = [factorize(table.ints[d][rows]) for d in dims]
+        self.note_identity_splits(rows, name)
         signature = group_by(identity + fields)
         combination, combinations = group_by([signature] + dim_codes)
         first_rows = firsts(combination)  # of each combination, a row
@@ -243,12 +244,28 @@ class Model:
             groups, count = group_by([(groups, count), factorize(by)])
         row_groups = groups[combination]
         layers = numpy.zeros(len(rows), dtype=numpy.int64)
+        duplicated = numpy.zeros(count, dtype=bool)
         if combinations < len(rows):
             # Records alike in every field in the same cell: a layer each.
             layers = occurrences(combination)
+            duplicated = numpy.bincount(row_groups, weights=layers > 0, minlength=count) > 0
             self.reasons.append(("duplicates", self.duplicate_reason(rows, combination, layers)))
         parts, _ = group_by([(row_groups, count), factorize(layers)])
-        return self.make_parts(rows, parts)
+        return self.make_parts(rows, parts, duplicated[row_groups])
+
+    def note_identity_splits(self, rows, name):
+        """A variable holds one grid and one kind of values: where records of one name
+        differ in them, those fields are keys of its parts."""
+        names, count = factorize(name[0])
+        first = firsts(names)
+        for field, codes in [(f, self.table.ints[f][rows]) for f in GRID_FIELDS] + [("datyp", self.table.kind[rows])]:
+            differs = differs_in_group(codes, names, first, count)
+            if differs.any():
+                self.split_fields.append(field)
+                some = rows[names == numpy.flatnonzero(differs)[0]]
+                why = "a variable has one grid" if field != "datyp" else "a variable holds one kind of values"
+                self.reasons.append((field, self.split_reason(field, some, []).replace("while no dimension varies",
+                                                                                       why)))
 
     def split_reason(self, field, rows, dims):
         """Why the records `rows` of one variable are split by `field`."""
@@ -266,9 +283,10 @@ class Model:
         return ("duplicates: records %d and %d are both %s at %s with every other field the same: no filter "
                 "tells them apart" % (numbers[0], numbers[1], self.name_of(rows[first]), place))
 
-    def make_parts(self, rows, parts):
+    def make_parts(self, rows, parts, duplicated):
         """The parts, in the order of their first records (`parts`: each row's, numbered
-        so); each keeps the values of the split fields that are constant in it."""
+        so); each keeps the values of the split fields that are constant in it, and
+        whether no filter can tell it from another (`duplicated`: each row's)."""
         order = numpy.argsort(parts, kind="stable")
         starts = numpy.r_[0, numpy.flatnonzero(numpy.diff(parts[order])) + 1]
         firsts_of = rows[order[starts]]
@@ -283,6 +301,7 @@ class Model:
             first = firsts_of[index]
             keys = {f: self.value(f, first) for f in self.split_fields if constant_in[f][index]}
             made.append(Part(self.name_of(first), kinds[index], tuple(grids[index]), rows[members], keys))
+            made[-1].duplicated = bool(duplicated[members[0]])
         return made
 
     def shape(self, part):
@@ -302,7 +321,7 @@ class Model:
         shape = part.shape
         part.cells = numpy.ravel_multi_index(places, shape) if dims else numpy.zeros(len(rows), numpy.int64)
         for f in FIELDS:
-            if f in DIMENSION_FIELDS or f in CONSTANT_FIELDS or f == "nomvar":
+            if f in part.dims or f in CONSTANT_FIELDS or f == "nomvar":
                 continue
             if constant(self.codes(f, rows)):
                 value = self.value(f, rows[0])
@@ -377,7 +396,7 @@ class Dataset:
         if part.grid is None or self.grid is None:
             return ("grid", lambda: "a record that cannot be shaped stands alone")
         if part.name in self.names:
-            return ("nomvar", lambda: "%s has records in two hypercubes" % part.name)
+            return ("nomvar", lambda: "nomvar: %s has records in two hypercubes" % part.name)
         if part.keys != self.keys:
             field = next(f for f in sorted(set(part.keys) | set(self.keys)) if part.keys.get(f) != self.keys.get(f))
             return (field, lambda: "%s: %s has %s, %s %s" % (field, first, spell_key(self.keys, field), part.name,
@@ -487,13 +506,16 @@ def hypercube_message(model, source):
     for field, why in model.reasons + [(f, spell()) for f, spell in conflicts.items()]:
         reasons.setdefault(field, why)
     lines += ["  - %s" % why for why in list(reasons.values())[:LISTED]]
-    shaped = [d for d in datasets if d.grid is not None]
+    shaped = [d for d in datasets if d.grid is not None and not any(p.duplicated for p in d.parts)]
     if shaped:
         lines.append("each of these filters opens one (zelreport.open_datasets opens them all):")
         for dataset in shaped[:LISTED]:
             lines.append("  filter_by_keys=%s" % spell_filter(dataset.filter_keys(model)))
         if len(shaped) > LISTED or left_out:
             lines.append("  ... and more")
+    if any(p.duplicated for d in datasets for p in d.parts):
+        lines.append("records with duplicates: no filter keeps one of them apart; zelreport.open_datasets gives "
+                     "each a dataset of its own")
     lone = [int(model.table.numbers[d.parts[0].rows[0]]) for d in datasets if d.grid is None]
     if lone:
         lines.append("record%s %s cannot be shaped: the count of values is not ni * nj * nk (or a dimension is "

@@ -20,6 +20,10 @@ from . import _model, _zelreport
 from ._table import DTYPES, KIND_INTS, Table
 
 SPATIAL_DIMS = ("k", "j", "i")
+# Each variable's record numbers, a coordinate named after it.
+RECORD_SUFFIX = "_record"
+RECORD_ATTRS = {"long_name": "the number of the record in each cell (from 1, as zelcheck and "
+                             "python3 -m zelreport table number them; 0: no record)"}
 VALUE_DIM = "value"
 # Holes of an integer variable are NaN in memory; written as int32, they take
 # NetCDF's own fill value for int.
@@ -139,62 +143,58 @@ def field_dims(table, part, squeeze):
     return SPATIAL_DIMS, (nk, nj, ni)
 
 
-def variable(model, part, document, squeeze):
-    """A part's variable, lazy, and the coordinates it brings."""
+def variable(model, part, document, squeeze, name):
+    """A part's variable, lazy, named `name`, and the coordinates it brings."""
     table = model.table
     cells = int(numpy.prod(part.shape, dtype=numpy.int64))
     dims, shape = field_dims(table, part, squeeze)
-    places = [numpy.full(cells, -1 if column is table.count else 0, dtype=numpy.int64)
-              for column in (table.columns["start"], table.columns["stop"], table.count)]
-    for place, column in zip(places, (table.columns["start"], table.columns["stop"], table.count)):
+    columns = (table.columns["start"], table.columns["stop"], table.count)
+    places = [numpy.full(cells, -1 if column is table.count else 0, dtype=numpy.int64) for column in columns]
+    for place, column in zip(places, columns):
         place[part.cells] = column[part.rows]
     numbers = numpy.zeros(cells, dtype=numpy.int64)
     numbers[part.cells] = table.numbers[part.rows]
-    holes = bool((numbers == 0).any())
     dtype = DTYPES[part.kind]
     encoding = {"preferred_chunks": dict(zip(part.dims + dims, (1,) * len(part.dims) + shape))}
-    if holes and part.kind == KIND_INTS:
+    if part.kind == KIND_INTS and (numbers == 0).any():
         dtype = numpy.dtype(numpy.float64)
         encoding.update(dtype=DTYPES[KIND_INTS], _FillValue=INT_FILL_VALUE)
+    attrs = dict(part.attrs)
+    if name != part.name:
+        attrs["nomvar"] = part.name
     array = ValuesArray(document, part.shape, shape, part.kind, places, dtype)
-    data = indexing.LazilyIndexedArray(array)
-    values = xarray.Variable(part.dims + dims, data, attrs=dict(part.attrs), encoding=encoding)
+    values = xarray.Variable(part.dims + dims, indexing.LazilyIndexedArray(array), attrs=attrs, encoding=encoding)
     coords = {d: xarray.Variable(d, part.coords[d]) for d in part.dims}
     coords.update({f: xarray.Variable(d, v) for f, (d, v) in part.field_coords.items()})
-    record_name = "%s_record" % part.name
-    coords[record_name] = xarray.Variable(part.dims, numbers.reshape(part.shape),
-                                          attrs={"long_name": "the number of the record in each cell (from 1; "
-                                                              "0: no record)"})
+    coords[name + RECORD_SUFFIX] = xarray.Variable(part.dims, numbers.reshape(part.shape), attrs=RECORD_ATTRS)
     return values, coords
 
 
-def free_name(name, taken):
-    """`name`, or with underscores appended until it is not among `taken`."""
-    while name in taken:
-        name += "_"
-    return name
+def variable_names(dataset, drop_variables):
+    """Each kept part's variable name: its own, with underscores appended where a
+    dimension, a field coordinate or another variable's record coordinate has it."""
+    taken = set(SPATIAL_DIMS) | {VALUE_DIM} | set(_model.DIMENSION_FIELDS) | set(dataset.field_coords)
+    names = {}
+    for part in dataset.parts:
+        if part.name in drop_variables:
+            continue
+        name = part.name
+        while name in taken or name + RECORD_SUFFIX in taken:
+            name += "_"
+        taken.update((name, name + RECORD_SUFFIX))
+        names[id(part)] = name
+    return names
 
 
 def make_dataset(model, dataset, document, squeeze, drop_variables, attrs):
     data_vars, coords = {}, {}
+    names = variable_names(dataset, drop_variables)
     for part in dataset.parts:
-        values, part_coords = variable(model, part, document, squeeze)
-        coords.update(part_coords)
-        data_vars[part.name] = values
-    # A variable named like a coordinate or dimension takes another name.
-    taken = set(coords) | set(SPATIAL_DIMS) | {VALUE_DIM}
-    named = {}
-    for name, values in data_vars.items():
-        if name in drop_variables:
-            continue
-        new = free_name(name, taken | set(named))
-        if new != name:
-            values.attrs["nomvar"] = name
-        named[new] = values
-    kept = set().union(*(v.dims for v in named.values())) if named else set()
-    coords = {c: v for c, v in coords.items() if set(v.dims) <= kept and
-              not (c.endswith("_record") and c[:-len("_record")] in drop_variables)}
-    return xarray.Dataset(named, coords, attrs)
+        if id(part) in names:
+            model.shape(part)
+            data_vars[names[id(part)]], part_coords = variable(model, part, document, squeeze, names[id(part)])
+            coords.update(part_coords)
+    return xarray.Dataset(data_vars, coords, attrs)
 
 
 def dataset_attrs(model, left_out=None):
