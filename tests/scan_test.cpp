@@ -67,13 +67,18 @@ std::vector<Seen> Scan(const std::string& document, std::size_t block) {
     return seen;
 }
 
-// The array of `kind` converted again from `place`, in blocks of `block`.
-std::string Convert(const std::string& document, const ValuesPlace& place, DataKind kind, std::size_t block) {
+// The array of `kind` converted again from `place`, in blocks of `block`,
+// by `converter` (which converts one text after another) or by a converter
+// of its own.
+std::string Convert(const std::string& document, const ValuesPlace& place, DataKind kind, std::size_t block,
+                    ValuesConverter* converter = nullptr) {
     EXPECT_LE(place.start, place.stop);
     EXPECT_LE(place.stop, document.size());
     std::string text = document.substr(place.start, place.stop - place.start);
     RecordValues values;
-    EXPECT_EQ(convert_values(zeltest::InBlocksOf(text, block), kind, values).status, Status::ok);
+    Result result = converter ? converter->Convert(zeltest::InBlocksOf(text, block), kind, values)
+                              : convert_values(zeltest::InBlocksOf(text, block), kind, values);
+    EXPECT_EQ(result.status, Status::ok);
     EXPECT_EQ(kind == DataKind::floats ? values.floatdata.size() : values.intdata.size(), place.count);
     return kind == DataKind::floats ? Bytes(values.floatdata.span()) : Bytes(values.intdata.span());
 }
@@ -95,6 +100,7 @@ std::size_t ExpectScanMatchesRun(const std::string& document, const std::string&
                 << "record " << r + 1 << " in blocks of " << block;
         }
     }
+    ValuesConverter converter;
     for (std::size_t r = 0; r < whole.size(); ++r) {
         SCOPED_TRACE("record " + std::to_string(r + 1));
         const Seen &run = whole[r], &scan = scanned[r];
@@ -104,11 +110,12 @@ std::size_t ExpectScanMatchesRun(const std::string& document, const std::string&
         EXPECT_EQ(scan.has_ints, run.has_ints);
         if (scan.has_floats != run.has_floats || scan.has_ints != run.has_ints) continue;
         for (std::size_t block : {std::size_t{3}, std::size_t{1} << 20}) {
+            ValuesConverter* reused = block == 3 ? nullptr : &converter;
             if (run.has_floats) {
-                EXPECT_EQ(Convert(document, scan.places.floats, DataKind::floats, block), run.floats);
+                EXPECT_EQ(Convert(document, scan.places.floats, DataKind::floats, block, reused), run.floats);
             }
             if (run.has_ints) {
-                EXPECT_EQ(Convert(document, scan.places.ints, DataKind::ints, block), run.ints);
+                EXPECT_EQ(Convert(document, scan.places.ints, DataKind::ints, block, reused), run.ints);
             }
         }
     }

@@ -9,6 +9,9 @@
 #include <cerrno>
 #include <cstring>
 #include <optional>
+#include <vector>
+
+#include <pybind11/numpy.h>
 
 #include "columns.h"
 #include "no_record.h"
@@ -57,23 +60,27 @@ py::dict Scan(py::handle source) {
     return columns.Take();
 }
 
-// A document's bytes from `at` up to `stop`, then its end: a file read in
-// place, or memory.
-class Stretch {
+// A document's bytes, to read at places: a file read in place, or memory.
+class DocumentBytes {
 public:
-    Stretch(std::uint64_t start, std::uint64_t stop) : at_(start), stop_(stop) {}
-    ~Stretch() {
+    DocumentBytes() = default;
+    ~DocumentBytes() {
         if (fd_ >= 0) close(fd_);
         if (memory_.obj) PyBuffer_Release(&memory_);
     }
-    Stretch(const Stretch&) = delete;
-    Stretch& operator=(const Stretch&) = delete;
+    DocumentBytes(const DocumentBytes&) = delete;
+    DocumentBytes& operator=(const DocumentBytes&) = delete;
 
-    // Opens the file at `path` (GIL held, released while it opens) and
-    // checks that it has the size and modification time it was opened
-    // with, when `identity` gives them.
-    void OpenFile(py::handle path, py::handle identity) {
-        std::string name = py::bytes(py::module_::import("os").attr("fsencode")(path));
+    // Opens `source`, a path or a bytes-like object (GIL held, released
+    // while a file opens); a file must have the size and modification time
+    // it was scanned with, when `identity` gives them.
+    void Open(py::handle source, py::handle identity) {
+        if (!PyUnicode_Check(source.ptr()) && !py::isinstance(source, py::module_::import("os").attr("PathLike"))) {
+            if (PyObject_GetBuffer(source.ptr(), &memory_, PyBUF_SIMPLE) != 0) throw py::error_already_set();
+            size_ = static_cast<std::uint64_t>(memory_.len);
+            return;
+        }
+        std::string name = py::bytes(py::module_::import("os").attr("fsencode")(source));
         {
             py::gil_scoped_release release;
             do fd_ = open(name.c_str(), O_RDONLY | O_CLOEXEC);
@@ -81,62 +88,68 @@ public:
         }
         struct stat st;
         if (fd_ < 0 || fstat(fd_, &st) != 0) {
-            PyErr_SetFromErrnoWithFilenameObject(PyExc_OSError, path.ptr());
+            PyErr_SetFromErrnoWithFilenameObject(PyExc_OSError, source.ptr());
             throw py::error_already_set();
         }
+        size_ = static_cast<std::uint64_t>(st.st_size);
         if (!identity.is_none()) {
             auto [size, mtime_ns] = identity.cast<std::pair<std::int64_t, std::int64_t>>();
             std::int64_t now_ns = std::int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
-            if (size != st.st_size || mtime_ns != now_ns) RaiseChanged(path, "it changed (its size or time)");
+            if (size != st.st_size || mtime_ns != now_ns) RaiseChanged(source, "it changed (its size or time)");
         }
-        if (static_cast<std::uint64_t>(st.st_size) < stop_) RaiseChanged(path, "it is shorter");
     }
 
-    void UseMemory(py::handle document) {
-        if (PyObject_GetBuffer(document.ptr(), &memory_, PyBUF_SIMPLE) != 0) throw py::error_already_set();
-        if (static_cast<std::uint64_t>(memory_.len) < stop_)
-            throw py::value_error("read_values: the place lies beyond the document");
-    }
+    std::uint64_t size() const { return size_; }
 
-    // The read callback (without the GIL).
-    long Read(char* buffer, std::size_t capacity) {
-        std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(capacity, stop_ - at_));
-        if (wanted == 0) return 0;
-        if (fd_ < 0) {
-            std::memcpy(buffer, static_cast<const char*>(memory_.buf) + at_, wanted);
-            at_ += wanted;
-            return static_cast<long>(wanted);
-        }
-        ssize_t n;
-        do n = pread(fd_, buffer, wanted, static_cast<off_t>(at_));
-        while (n < 0 && errno == EINTR);
-        if (n > 0) at_ += static_cast<std::uint64_t>(n);
-        return static_cast<long>(n);
+    // A read callback for the bytes from `at` up to `stop` (without the GIL).
+    ReadBlock Between(std::uint64_t at, std::uint64_t stop) {
+        return [this, at, stop](char* buffer, std::size_t capacity) mutable -> long {
+            std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(capacity, stop - at));
+            if (wanted == 0) return 0;
+            if (fd_ < 0) {
+                std::memcpy(buffer, static_cast<const char*>(memory_.buf) + at, wanted);
+                at += wanted;
+                return static_cast<long>(wanted);
+            }
+            ssize_t n;
+            do n = pread(fd_, buffer, wanted, static_cast<off_t>(at));
+            while (n < 0 && errno == EINTR);
+            if (n > 0) at += static_cast<std::uint64_t>(n);
+            return static_cast<long>(n);
+        };
     }
 
 private:
-    std::uint64_t at_, stop_;
     int fd_ = -1;
     Py_buffer memory_{};
+    std::uint64_t size_ = 0;
 };
 
-// The values of the text between `start` and `stop` of `source` (a path,
-// or the document as a bytes-like object), converted into the array of
-// `kind` (1 floats, 2 integers), which must have `count` entries.
-py::object ReadValues(py::handle source, std::uint64_t start, std::uint64_t stop, std::uint64_t count, int kind,
-                      py::handle identity) {
-    if (start > stop || (kind != 1 && kind != 2)) throw py::value_error("read_values: not a place of values");
-    Stretch stretch(start, stop);
-    if (PyUnicode_Check(source.ptr()) || py::isinstance(source, py::module_::import("os").attr("PathLike")))
-        stretch.OpenFile(source, identity);
-    else
-        stretch.UseMemory(source);
-    RecordValues values;
+// The values of each place (start[i], stop[i]) of `source` (a path, or the
+// document as a bytes-like object), converted into the array of `kind` (1
+// floats, 2 integers), which must have count[i] entries: a list of arrays,
+// converted one after another without the GIL by one converter.
+py::list ReadValues(py::handle source, py::array_t<std::int64_t, py::array::c_style | py::array::forcecast> start,
+                    py::array_t<std::int64_t, py::array::c_style | py::array::forcecast> stop,
+                    py::array_t<std::int64_t, py::array::c_style | py::array::forcecast> count, int kind,
+                    py::handle identity) {
+    std::size_t places = static_cast<std::size_t>(start.size());
+    if (stop.size() != start.size() || count.size() != start.size() || (kind != 1 && kind != 2))
+        throw py::value_error("read_values: not places of values");
+    DocumentBytes document;
+    document.Open(source, identity);
+    for (std::size_t i = 0; i < places; ++i)
+        if (start.at(i) < 0 || start.at(i) > stop.at(i) || static_cast<std::uint64_t>(stop.at(i)) > document.size())
+            RaiseChanged(source, "its values are not where they were (it is shorter)");
+    std::vector<RecordValues> converted(places);
     Result result;
     {
         py::gil_scoped_release release;
-        result = convert_values([&stretch](char* buffer, std::size_t capacity) { return stretch.Read(buffer, capacity); },
-                                kind == 1 ? DataKind::floats : DataKind::ints, values);
+        ValuesConverter converter;
+        for (std::size_t i = 0; i < places && result.status == Status::ok; ++i)
+            result = converter.Convert(document.Between(static_cast<std::uint64_t>(start.at(i)),
+                                                         static_cast<std::uint64_t>(stop.at(i))),
+                                       kind == 1 ? DataKind::floats : DataKind::ints, converted[i]);
     }
     switch (result.status) {
         case Status::ok:
@@ -150,13 +163,17 @@ py::object ReadValues(py::handle source, std::uint64_t start, std::uint64_t stop
         default:
             throw std::runtime_error("zelreport: the values could not be converted");
     }
-    std::span<const float> floats;
-    std::span<const std::int32_t> ints;
-    py::object array = kind == 1 ? OwningArray(true, std::move(values.floatdata), &floats, true)
-                                 : OwningArray(true, std::move(values.intdata), &ints, true);
-    if (static_cast<std::uint64_t>(py::len(array)) != count)
-        RaiseChanged(source, "its values there are not those it was opened with");
-    return array;
+    py::list arrays;
+    for (std::size_t i = 0; i < places; ++i) {
+        std::span<const float> floats;
+        std::span<const std::int32_t> ints;
+        py::object array = kind == 1 ? OwningArray(true, std::move(converted[i].floatdata), &floats, true)
+                                     : OwningArray(true, std::move(converted[i].intdata), &ints, true);
+        if (static_cast<std::int64_t>(py::len(array)) != count.at(i))
+            RaiseChanged(source, "its values there are not those it was opened with");
+        arrays.append(array);
+    }
+    return arrays;
 }
 
 }  // namespace
@@ -170,11 +187,11 @@ void DefineLazyValues(py::module_& m) {
           "record's values lie, for read_values.");
     m.def("read_values", &ReadValues, py::arg("source"), py::arg("start"), py::arg("stop"), py::arg("count"),
           py::arg("kind"), py::arg("identity") = py::none(),
-          "The values between byte `start` and `stop` of `source` (a path, or the document as\n"
-          "bytes), converted as the document's reading converts them, into a new array of `count`\n"
-          "entries of `kind` (1: float32, 2: int32); the GIL is released meanwhile. `identity`,\n"
-          "(size, mtime_ns) of the file when it was scanned, or None. Raises DocumentChangedError\n"
-          "when the file is no longer what was scanned.");
+          "For each place i, the values between byte start[i] and stop[i] of `source` (a path, or\n"
+          "the document as bytes), converted as the document's reading converts them, into a new\n"
+          "array of count[i] entries of `kind` (1: float32, 2: int32): a list of arrays; the GIL is\n"
+          "released meanwhile. `identity`: (size, mtime_ns) of the file when it was scanned, or\n"
+          "None. Raises DocumentChangedError when the file is no longer what was scanned.");
 }
 
 }  // namespace zelreport::python

@@ -91,31 +91,26 @@ class ValuesArray(BackendArray):
         split = len(self.cell_shape)
         cells = outer_index(numpy.arange(self.count.size).reshape(self.cell_shape), key[:split])
         field_key = key[split:]
-        if cells.size == 1:
+        held = cells[self.count[cells] >= 0]
+        fields = self.fields(held, field_key)
+        if cells.size == 1 and fields and fields[0].dtype == self.dtype:
             # One record: its array as it is, reshaped, without a copy.
-            field = self.field(int(cells.flat[0]), field_key)
-            if field is not None and field.dtype == self.dtype:
-                return field.reshape(cells.shape + field.shape)
-        out = None
-        for place, cell in numpy.ndenumerate(cells):
-            field = self.field(int(cell), field_key)
-            if out is None:
-                shape = outer_index(numpy.empty(self.field_shape, bool), field_key).shape
-                out = numpy.empty(cells.shape + shape, self.dtype)
-            out[place] = numpy.nan if field is None else field
-        if out is None:
-            out = numpy.empty(cells.shape + outer_index(numpy.empty(self.field_shape, bool), field_key).shape,
-                              self.dtype)
+            return fields[0].reshape(cells.shape + fields[0].shape)
+        shape = outer_index(numpy.empty(self.field_shape, bool), field_key).shape
+        out = numpy.empty(cells.shape + shape, self.dtype)
+        if len(held) < cells.size:
+            out[self.count[cells] < 0] = numpy.nan
+        for place, field in zip(numpy.argwhere(self.count[cells] >= 0), fields):
+            out[tuple(place)] = field
         return out
 
-    def field(self, cell, field_key):
-        """The values of the record in `cell`, shaped and indexed; None for a hole."""
-        count = int(self.count[cell])
-        if count < 0:
-            return None
-        values = _zelreport.read_values(self.document, int(self.start[cell]), int(self.stop[cell]), count,
+    def fields(self, cells, field_key):
+        """The values of the records in `cells`, shaped and indexed, read in one call."""
+        if not len(cells):
+            return []
+        arrays = _zelreport.read_values(self.document, self.start[cells], self.stop[cells], self.count[cells],
                                         self.kind, self.identity)
-        return outer_index(values.reshape(self.field_shape), field_key)
+        return [outer_index(values.reshape(self.field_shape), field_key) for values in arrays]
 
 
 def outer_index(array, key):

@@ -139,18 +139,36 @@ Result run_buffer_scanned(std::string_view document, const Handlers& handlers, c
     }
 }
 
-Result convert_values(ReadBlock read_block, DataKind kind, RecordValues& values) {
+ValuesConverter::ValuesConverter() : ctx_(std::make_unique<Context>(none_)) {}
+ValuesConverter::~ValuesConverter() = default;
+
+Result ValuesConverter::Convert(ReadBlock read_block, DataKind kind, RecordValues& values) {
+    assert(kind != DataKind::none);
     try {
-        assert(kind != DataKind::none);
-        Handlers none;
-        Context ctx(none);
-        ctx.in.read_block = std::move(read_block);
+        Context& ctx = *ctx_;
+        Scanner& in = ctx.in;
+        // A fresh reading of the new text; the block's memory is kept.
+        in.c = 0;
+        in.p = in.end = in.floor = in.block_start = nullptr;
+        in.block_offset = 0;
+        in.read_failed = false;
+        in.read_block = std::move(read_block);
         ctx.record.datyp = DatypFor(kind);
-        ctx.in.AdvanceChar();
+        in.AdvanceChar();
         ParseValues(ctx, kValuesName);
-        if (ctx.in.read_failed) return {Status::read_error, ctx.in.read_errno};
+        in.read_block = nullptr;
+        if (in.read_failed) return {Status::read_error, in.read_errno};
         values = {ctx.record.floatdata.Take(), ctx.record.intdata.Take()};
         return {};
+    } catch (...) {
+        return Caught();
+    }
+}
+
+Result convert_values(ReadBlock read_block, DataKind kind, RecordValues& values) {
+    try {
+        ValuesConverter converter;
+        return converter.Convert(std::move(read_block), kind, values);
     } catch (...) {
         return Caught();
     }

@@ -6,6 +6,8 @@
 // document's run gives, bit for bit.
 #pragma once
 
+#include <memory>
+
 #include "record/record.h"
 #include "zelreport/zelreport.h"
 
@@ -17,10 +19,29 @@ namespace zelreport {
 Result run_reader_scanned(ReadBlock read_block, const Handlers& handlers, const ScanObserver& observer);
 Result run_buffer_scanned(std::string_view document, const Handlers& handlers, const ScanObserver& observer);
 
-// Converts a values text again into the array of `kind` (floats or ints):
-// `read_block` gives the document's bytes from a place's `start` up to its
-// `stop`, then the end. The array holds the place's `count` entries,
-// equal to what the document's run converted from that text.
+struct Context;
+
+// Converts values texts again, one after another, each into the array of
+// `kind` (floats or ints): `read_block` gives the document's bytes from a
+// place's `start` up to its `stop`, then the end. The array holds the
+// place's `count` entries, equal to what the document's run converted from
+// that text. One converter keeps its reader's memory (and second thread)
+// from text to text; use it on one thread at a time.
+class ValuesConverter {
+public:
+    ValuesConverter();
+    ~ValuesConverter();
+    ValuesConverter(const ValuesConverter&) = delete;
+    ValuesConverter& operator=(const ValuesConverter&) = delete;
+
+    Result Convert(ReadBlock read_block, DataKind kind, RecordValues& values);
+
+private:
+    Handlers none_;
+    std::unique_ptr<Context> ctx_;
+};
+
+// One text with a converter of its own.
 Result convert_values(ReadBlock read_block, DataKind kind, RecordValues& values);
 
 }  // namespace zelreport

@@ -85,9 +85,9 @@ def test_one_task_reads_one_record(documents):
     reads = []
     original = zelreport._zelreport.read_values
 
-    def counted(*args):
-        reads.append(args[:3])
-        return original(*args)
+    def counted(source, start, *rest):
+        reads.append((source, tuple(start)))
+        return original(source, start, *rest)
 
     zelreport._xarray._zelreport.read_values = counted
     try:
@@ -95,7 +95,9 @@ def test_one_task_reads_one_record(documents):
             ds.sum().compute()
     finally:
         zelreport._xarray._zelreport.read_values = original
+    # A read a task, a record a read.
     assert len(reads) == len(set(reads)) == len(documents) * len(LEVELS) * len(NAMES)
+    assert all(len(start) == 1 for _, start in reads)
 
 
 def test_by_coords_with_the_steps_as_dimension(documents):
