@@ -73,6 +73,22 @@ py::array GrowingColumn<T>::Take() {
     return taken;
 }
 
+template <typename T>
+py::array MostlyConstantColumn<T>::Take() {
+    if (varied_) {
+        py::array taken = values_.Take();
+        *this = MostlyConstantColumn();
+        return taken;
+    }
+    auto* value = new T(first_);
+    py::capsule base(value, [](void* p) { delete static_cast<T*>(p); });
+    py::array_t<T> taken({static_cast<py::ssize_t>(size_)}, {py::ssize_t{0}}, value, base);
+    py::detail::array_proxy(taken.ptr())->flags &= ~py::detail::npy_api::NPY_ARRAY_WRITEABLE_;
+    *this = MostlyConstantColumn();
+    return taken;
+}
+
+template class MostlyConstantColumn<std::int32_t>;
 template class GrowingColumn<std::int8_t>;
 template class GrowingColumn<std::int32_t>;
 template class GrowingColumn<std::int64_t>;

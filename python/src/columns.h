@@ -50,6 +50,32 @@ private:
     std::size_t capacity_ = 0;
 };
 
+// A column that holds one value until another comes: most of a
+// document's fields never change, and such a column takes no memory per
+// record. Taken, it is a read-only array whose entries all share one place.
+template <typename T>
+class MostlyConstantColumn {
+public:
+    void push_back(T value) {
+        if (varied_) return values_.push_back(value);
+        if (size_ == 0) first_ = value;
+        if (value == first_) {
+            ++size_;
+            return;
+        }
+        for (std::size_t i = 0; i < size_; ++i) values_.push_back(first_);
+        values_.push_back(value);
+        varied_ = true;
+    }
+    py::array Take();
+
+private:
+    GrowingColumn<T> values_;  // once a second value came
+    T first_{};
+    std::size_t size_ = 0;
+    bool varied_ = false;
+};
+
 // The distinct texts of one text field, in the order first seen, and the
 // code of each record's (-1 when absent).
 class TextColumn {
@@ -86,7 +112,7 @@ public:
 private:
     bool places_;
 #define ZELREPORT_COLUMN_TEXT(name, label) TextColumn name##_;
-#define ZELREPORT_COLUMN_INT(name, label, rule) GrowingColumn<std::int32_t> name##_;
+#define ZELREPORT_COLUMN_INT(name, label, rule) MostlyConstantColumn<std::int32_t> name##_;
     ZELREPORT_FIELDS(ZELREPORT_COLUMN_TEXT, ZELREPORT_COLUMN_INT)
 #undef ZELREPORT_COLUMN_TEXT
 #undef ZELREPORT_COLUMN_INT

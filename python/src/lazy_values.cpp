@@ -127,9 +127,10 @@ private:
 
 // The values of each place (start[i], stop[i]) of `source` (a path, or the
 // document as a bytes-like object), converted into the array of `kind` (1
-// floats, 2 integers), which must have count[i] entries: a list of arrays,
-// converted one after another without the GIL by one converter.
-py::list ReadValues(py::handle source, py::array_t<std::int64_t, py::array::c_style | py::array::forcecast> start,
+// floats, 2 integers), which must have count[i] entries: one array of them
+// all, one place's after another, converted without the GIL by one
+// converter (a single place's array is the converter's own, not a copy).
+py::object ReadValues(py::handle source, py::array_t<std::int64_t, py::array::c_style | py::array::forcecast> start,
                     py::array_t<std::int64_t, py::array::c_style | py::array::forcecast> stop,
                     py::array_t<std::int64_t, py::array::c_style | py::array::forcecast> count, int kind,
                     py::handle identity) {
@@ -163,17 +164,30 @@ py::list ReadValues(py::handle source, py::array_t<std::int64_t, py::array::c_st
         default:
             throw std::runtime_error("zelreport: the values could not be converted");
     }
-    py::list arrays;
+    std::int64_t total = 0;
     for (std::size_t i = 0; i < places; ++i) {
-        std::span<const float> floats;
-        std::span<const std::int32_t> ints;
-        py::object array = kind == 1 ? OwningArray(true, std::move(converted[i].floatdata), &floats, true)
-                                     : OwningArray(true, std::move(converted[i].intdata), &ints, true);
-        if (static_cast<std::int64_t>(py::len(array)) != count.at(i))
+        std::size_t got = kind == 1 ? converted[i].floatdata.size() : converted[i].intdata.size();
+        if (static_cast<std::int64_t>(got) != count.at(i))
             RaiseChanged(source, "its values there are not those it was opened with");
-        arrays.append(array);
+        total += count.at(i);
     }
-    return arrays;
+    std::span<const float> floats;
+    std::span<const std::int32_t> ints;
+    // One record's array as it is; several records' one after another.
+    if (places == 1)
+        return kind == 1 ? OwningArray(true, std::move(converted[0].floatdata), &floats, true)
+                         : OwningArray(true, std::move(converted[0].intdata), &ints, true);
+    py::array joined = kind == 1 ? py::array(py::array_t<float>(total)) : py::array(py::array_t<std::int32_t>(total));
+    char* out = static_cast<char*>(joined.mutable_data());
+    for (RecordValues& values : converted) {
+        std::size_t bytes = kind == 1 ? values.floatdata.span().size_bytes() : values.intdata.span().size_bytes();
+        const void* from = kind == 1 ? static_cast<const void*>(values.floatdata.span().data())
+                                     : static_cast<const void*>(values.intdata.span().data());
+        if (bytes) std::memcpy(out, from, bytes);
+        out += bytes;
+        values = {};
+    }
+    return joined;
 }
 
 }  // namespace
@@ -188,9 +202,9 @@ void DefineLazyValues(py::module_& m) {
     m.def("read_values", &ReadValues, py::arg("source"), py::arg("start"), py::arg("stop"), py::arg("count"),
           py::arg("kind"), py::arg("identity") = py::none(),
           "For each place i, the values between byte start[i] and stop[i] of `source` (a path, or\n"
-          "the document as bytes), converted as the document's reading converts them, into a new\n"
-          "array of count[i] entries of `kind` (1: float32, 2: int32): a list of arrays; the GIL is\n"
-          "released meanwhile. `identity`: (size, mtime_ns) of the file when it was scanned, or\n"
+          "the document as bytes), converted as the document's reading converts them into count[i]\n"
+          "entries of `kind` (1: float32, 2: int32): one new array, the places' values one after\n"
+          "another; the GIL is released meanwhile. `identity`: (size, mtime_ns) of the file when it was scanned, or\n"
           "None. Raises DocumentChangedError when the file is no longer what was scanned.");
 }
 

@@ -51,7 +51,8 @@ def factorize(values):
     import pandas
 
     codes, uniques = pandas.factorize(values, sort=False)
-    return codes, len(uniques)
+    # Half the memory: a document has fewer than 2**31 records.
+    return codes.astype(numpy.int32), len(uniques)
 
 
 def group_by(columns):
@@ -64,7 +65,9 @@ def group_by(columns):
             continue
         if size * count >= 1 << 62:
             key, size = factorize(key)
-        key = key * count + codes
+            key = key.astype(numpy.int64)
+        key *= count
+        key += codes
         size *= count
     return factorize(key)
 
@@ -158,9 +161,12 @@ class Model:
         self.parts = self.split(rows[shaped])
 
     def shapeable(self, rows):
-        grid = [self.table.ints[f][rows].astype(numpy.int64) for f in GRID_FIELDS]
-        positive = (grid[0] > 0) & (grid[1] > 0) & (grid[2] > 0)
-        return positive & (grid[0] * grid[1] * grid[2] == self.table.count[rows])
+        ni, nj, nk = (self.table.ints[f][rows] for f in ("ni", "nj", "nk"))
+        positive = (ni > 0) & (nj > 0) & (nk > 0)
+        product = ni.astype(numpy.int64)
+        product *= nj
+        product *= nk
+        return positive & (product == self.table.count[rows])
 
     def name_of(self, row):
         return self.names[self.table.texts["nomvar"].codes[row]]
@@ -214,6 +220,7 @@ class Model:
         groups, count = group_by([(codes[first_rows], n) for codes, n in identity])
         field_at = [codes[first_rows] for codes, _ in fields]
         dim_at = [(codes[first_rows], n) for codes, n in dim_codes]
+        del identity, fields, dim_codes, signature  # a record's worth each: what follows needs less
         while True:
             first = firsts(groups)
             dims_varying = [differs_in_group(codes, groups, first, count) for codes, _ in dim_at]

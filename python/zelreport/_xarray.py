@@ -91,26 +91,22 @@ class ValuesArray(BackendArray):
         split = len(self.cell_shape)
         cells = outer_index(numpy.arange(self.count.size).reshape(self.cell_shape), key[:split])
         field_key = key[split:]
-        held = cells[self.count[cells] >= 0]
-        fields = self.fields(held, field_key)
-        if cells.size == 1 and fields and fields[0].dtype == self.dtype:
+        held = self.count[cells] >= 0
+        places = cells[held]
+        values = _zelreport.read_values(self.document, self.start[places], self.stop[places], self.count[places],
+                                        self.kind, self.identity) if len(places) else None
+        whole = all(isinstance(k, slice) and k == slice(None) for k in field_key)
+        if whole and cells.size == 1 and values is not None and values.dtype == self.dtype:
             # One record: its array as it is, reshaped, without a copy.
-            return fields[0].reshape(cells.shape + fields[0].shape)
+            return values.reshape(cells.shape + self.field_shape)
         shape = outer_index(numpy.empty(self.field_shape, bool), field_key).shape
         out = numpy.empty(cells.shape + shape, self.dtype)
-        if len(held) < cells.size:
-            out[self.count[cells] < 0] = numpy.nan
-        for place, field in zip(numpy.argwhere(self.count[cells] >= 0), fields):
-            out[tuple(place)] = field
+        if not held.all():
+            out[~held] = numpy.nan
+        if values is not None:
+            fields = values.reshape((len(places),) + self.field_shape)
+            out[held] = fields if whole else outer_index(fields, (slice(None),) + tuple(field_key))
         return out
-
-    def fields(self, cells, field_key):
-        """The values of the records in `cells`, shaped and indexed, read in one call."""
-        if not len(cells):
-            return []
-        arrays = _zelreport.read_values(self.document, self.start[cells], self.stop[cells], self.count[cells],
-                                        self.kind, self.identity)
-        return [outer_index(values.reshape(self.field_shape), field_key) for values in arrays]
 
 
 def outer_index(array, key):
