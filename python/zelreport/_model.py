@@ -51,8 +51,7 @@ def factorize(values):
     import pandas
 
     codes, uniques = pandas.factorize(values, sort=False)
-    # Half the memory: a document has fewer than 2**31 records.
-    return codes.astype(numpy.int32), len(uniques)
+    return codes, len(uniques)
 
 
 def group_by(columns):
@@ -65,7 +64,6 @@ def group_by(columns):
             continue
         if size * count >= 1 << 62:
             key, size = factorize(key)
-            key = key.astype(numpy.int64)
         key *= count
         key += codes
         size *= count
