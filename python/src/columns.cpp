@@ -2,7 +2,6 @@
 #include "columns.h"
 
 #include <pybind11/numpy.h>
-
 #include <sys/mman.h>
 
 #include <limits>
@@ -96,6 +95,12 @@ template class GrowingColumn<float>;
 template class GrowingColumn<bool>;
 
 std::int32_t TextColumn::CodeOf(const std::string& text) {
+    if (last_ >= 0 && texts_[static_cast<std::size_t>(last_)] == text) return last_;
+    last_ = Find(text);
+    return last_;
+}
+
+std::int32_t TextColumn::Find(const std::string& text) {
     if (texts_.size() <= kTextsLookedThrough) {
         for (std::size_t i = 0; i < texts_.size(); ++i)
             if (texts_[i] == text) return static_cast<std::int32_t>(i);
@@ -106,7 +111,8 @@ std::int32_t TextColumn::CodeOf(const std::string& text) {
     texts_.push_back(text);
     if (texts_.size() > kTextsLookedThrough) {
         if (index_.empty())
-            for (std::size_t i = 0; i < texts_.size(); ++i) index_.emplace(texts_[i], static_cast<std::int32_t>(i));
+            for (std::size_t i = 0; i < texts_.size(); ++i)
+                index_.emplace(texts_[i], static_cast<std::int32_t>(i));
         else
             index_.emplace(text, code);
     }
@@ -138,8 +144,9 @@ void Columns::Add(const RecordView& view, const ValuesPlaces* places) {
     ValuesKind kind = KindOf(view);
     kinds_.push_back(static_cast<std::int8_t>(kind));
     if (places_) {
-        const ValuesPlace* place =
-            kind == ValuesKind::floats ? &places->floats : kind == ValuesKind::ints ? &places->ints : nullptr;
+        const ValuesPlace* place = kind == ValuesKind::floats ? &places->floats
+                                   : kind == ValuesKind::ints ? &places->ints
+                                                              : nullptr;
         count_.push_back(place ? static_cast<std::int64_t>(place->count) : -1);
         start_.push_back(place ? static_cast<std::int64_t>(place->start) : 0);
         stop_.push_back(place ? static_cast<std::int64_t>(place->stop) : 0);

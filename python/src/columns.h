@@ -85,10 +85,13 @@ public:
     py::tuple Take();
 
 private:
+    // The code of `text`, the last one's first: texts repeat.
     std::int32_t CodeOf(const std::string& text);
+    std::int32_t Find(const std::string& text);
 
     GrowingColumn<std::int32_t> codes_;
     std::vector<std::string> texts_;
+    std::int32_t last_ = -1;
     std::unordered_map<std::string, std::int32_t> index_;  // once there are many texts
 };
 

@@ -2,6 +2,7 @@
 #include "lazy_values.h"
 
 #include <fcntl.h>
+#include <pybind11/numpy.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,32 +12,51 @@
 #include <optional>
 #include <vector>
 
-#include <pybind11/numpy.h>
-
 #include "columns.h"
 #include "no_record.h"
 #include "record_object.h"
 #include "run/scanned_run.h"
 #include "source.h"
+#include "stream.h"
 
 namespace zelreport::python {
 
 namespace {
 
+// This thread's converter, kept from call to call: its reader's block, its
+// arrays and its second thread are made once, not for every record asked
+// for. In a process forked since it was made its second thread does not
+// exist: it is left unfreed (freeing would wait for that thread) and made
+// anew.
+ValuesConverter& ThreadConverter() {
+    thread_local std::unique_ptr<ValuesConverter> converter;
+    thread_local unsigned made_before = 0;
+    if (converter && made_before != Forks()) static_cast<void>(converter.release());
+    if (!converter) {
+        converter = std::make_unique<ValuesConverter>();
+        made_before = Forks();
+    }
+    return *converter;
+}
+
+// A scan asks whether to go on once every this many records.
+constexpr std::size_t kRecordsBetweenChecks = 1024;
+
 // The exception for a document whose bytes are no longer those it was
 // opened with: zelreport.DocumentChangedError, an OSError.
 py::handle DocumentChangedError() {
-    static PyObject* type =
-        PyErr_NewExceptionWithDoc("zelreport.DocumentChangedError",
-                                  "A document changed after it was opened: its values can no longer be read from "
-                                  "where they were. Open it again.",
-                                  PyExc_OSError, nullptr);
+    static PyObject* type = PyErr_NewExceptionWithDoc(
+        "zelreport.DocumentChangedError",
+        "A document changed after it was opened: its values can no longer be read from "
+        "where they were. Open it again.",
+        PyExc_OSError, nullptr);
     if (!type) throw py::error_already_set();
     return type;
 }
 
 [[noreturn]] void RaiseChanged(py::handle source, const char* what) {
-    PyErr_Format(DocumentChangedError().ptr(), "%S: %s since it was opened: open it again", source.ptr(), what);
+    PyErr_Format(DocumentChangedError().ptr(), "%S: %s since it was opened: open it again", source.ptr(),
+                 what);
     throw py::error_already_set();
 }
 
@@ -48,7 +68,9 @@ py::dict Scan(py::handle source) {
     control.check_signals = true;
     Columns columns(true);
     ScanObserver observer = [&columns, &control](const RecordView& view, const ValuesPlaces& places) {
-        if (control.KeepGoing()) columns.Add(view, &places);
+        // Ctrl-C is looked for between blocks anyway; here, now and then.
+        if ((columns.size() % kRecordsBetweenChecks) == 0 && !control.KeepGoing()) return;
+        columns.Add(view, &places);
     };
     Result result;
     {
@@ -75,7 +97,8 @@ public:
     // while a file opens); a file must have the size and modification time
     // it was scanned with, when `identity` gives them.
     void Open(py::handle source, py::handle identity) {
-        if (!PyUnicode_Check(source.ptr()) && !py::isinstance(source, py::module_::import("os").attr("PathLike"))) {
+        if (!PyUnicode_Check(source.ptr()) &&
+            !py::isinstance(source, py::module_::import("os").attr("PathLike"))) {
             if (PyObject_GetBuffer(source.ptr(), &memory_, PyBUF_SIMPLE) != 0) throw py::error_already_set();
             size_ = static_cast<std::uint64_t>(memory_.len);
             return;
@@ -95,7 +118,8 @@ public:
         if (!identity.is_none()) {
             auto [size, mtime_ns] = identity.cast<std::pair<std::int64_t, std::int64_t>>();
             std::int64_t now_ns = std::int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
-            if (size != st.st_size || mtime_ns != now_ns) RaiseChanged(source, "it changed (its size or time)");
+            if (size != st.st_size || mtime_ns != now_ns)
+                RaiseChanged(source, "it changed (its size or time)");
         }
     }
 
@@ -130,26 +154,28 @@ private:
 // floats, 2 integers), which must have count[i] entries: one array of them
 // all, one place's after another, converted without the GIL by one
 // converter (a single place's array is the converter's own, not a copy).
-py::object ReadValues(py::handle source, py::array_t<std::int64_t, py::array::c_style | py::array::forcecast> start,
-                    py::array_t<std::int64_t, py::array::c_style | py::array::forcecast> stop,
-                    py::array_t<std::int64_t, py::array::c_style | py::array::forcecast> count, int kind,
-                    py::handle identity) {
+py::object ReadValues(py::handle source,
+                      py::array_t<std::int64_t, py::array::c_style | py::array::forcecast> start,
+                      py::array_t<std::int64_t, py::array::c_style | py::array::forcecast> stop,
+                      py::array_t<std::int64_t, py::array::c_style | py::array::forcecast> count, int kind,
+                      py::handle identity) {
     std::size_t places = static_cast<std::size_t>(start.size());
     if (stop.size() != start.size() || count.size() != start.size() || (kind != 1 && kind != 2))
         throw py::value_error("read_values: not places of values");
     DocumentBytes document;
     document.Open(source, identity);
     for (std::size_t i = 0; i < places; ++i)
-        if (start.at(i) < 0 || start.at(i) > stop.at(i) || static_cast<std::uint64_t>(stop.at(i)) > document.size())
+        if (start.at(i) < 0 || start.at(i) > stop.at(i) ||
+            static_cast<std::uint64_t>(stop.at(i)) > document.size())
             RaiseChanged(source, "its values are not where they were (it is shorter)");
     std::vector<RecordValues> converted(places);
     Result result;
     {
         py::gil_scoped_release release;
-        ValuesConverter converter;
+        ValuesConverter& converter = ThreadConverter();
         for (std::size_t i = 0; i < places && result.status == Status::ok; ++i)
             result = converter.Convert(document.Between(static_cast<std::uint64_t>(start.at(i)),
-                                                         static_cast<std::uint64_t>(stop.at(i))),
+                                                        static_cast<std::uint64_t>(stop.at(i))),
                                        kind == 1 ? DataKind::floats : DataKind::ints, converted[i]);
     }
     switch (result.status) {
@@ -177,10 +203,12 @@ py::object ReadValues(py::handle source, py::array_t<std::int64_t, py::array::c_
     if (places == 1)
         return kind == 1 ? OwningArray(true, std::move(converted[0].floatdata), &floats, true)
                          : OwningArray(true, std::move(converted[0].intdata), &ints, true);
-    py::array joined = kind == 1 ? py::array(py::array_t<float>(total)) : py::array(py::array_t<std::int32_t>(total));
+    py::array joined =
+        kind == 1 ? py::array(py::array_t<float>(total)) : py::array(py::array_t<std::int32_t>(total));
     char* out = static_cast<char*>(joined.mutable_data());
     for (RecordValues& values : converted) {
-        std::size_t bytes = kind == 1 ? values.floatdata.span().size_bytes() : values.intdata.span().size_bytes();
+        std::size_t bytes =
+            kind == 1 ? values.floatdata.span().size_bytes() : values.intdata.span().size_bytes();
         const void* from = kind == 1 ? static_cast<const void*>(values.floatdata.span().data())
                                      : static_cast<const void*>(values.intdata.span().data());
         if (bytes) std::memcpy(out, from, bytes);
@@ -204,7 +232,8 @@ void DefineLazyValues(py::module_& m) {
           "For each place i, the values between byte start[i] and stop[i] of `source` (a path, or\n"
           "the document as bytes), converted as the document's reading converts them into count[i]\n"
           "entries of `kind` (1: float32, 2: int32): one new array, the places' values one after\n"
-          "another; the GIL is released meanwhile. `identity`: (size, mtime_ns) of the file when it was scanned, or\n"
+          "another; the GIL is released meanwhile. `identity`: (size, mtime_ns) of the file when it was "
+          "scanned, or\n"
           "None. Raises DocumentChangedError when the file is no longer what was scanned.");
 }
 

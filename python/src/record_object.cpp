@@ -79,7 +79,8 @@ py::str Record::Report() const {
 py::object Record::Field() const {
     py::object values = Values();
     if (values.is_none() || data.ni <= 0 || data.nj <= 0 || data.nk <= 0) return py::none();
-    if (std::int64_t{data.ni} * data.nj * data.nk != static_cast<std::int64_t>(py::len(values))) return py::none();
+    if (std::int64_t{data.ni} * data.nj * data.nk != static_cast<std::int64_t>(py::len(values)))
+        return py::none();
     return values.attr("reshape")(py::make_tuple(data.ni, data.nj, data.nk), py::arg("order") = "F");
 }
 
@@ -112,8 +113,9 @@ py::dict Record::ToDict() const {
 }
 
 bool Record::Equals(const Record& other) const {
-    bool same = data.has_floatdata == other.data.has_floatdata && data.has_intdata == other.data.has_intdata &&
-                SameBits(floats, other.floats) && SameBits(ints, other.ints);
+    bool same = data.has_floatdata == other.data.has_floatdata &&
+                data.has_intdata == other.data.has_intdata && SameBits(floats, other.floats) &&
+                SameBits(ints, other.ints);
 #define ZELREPORT_SAME_FIELD(name, ...) same = same && data.name == other.data.name;
     ZELREPORT_FIELDS(ZELREPORT_SAME_FIELD, ZELREPORT_SAME_FIELD)
 #undef ZELREPORT_SAME_FIELD
@@ -143,12 +145,13 @@ py::tuple Record::State() const {
 
 Record Record::FromState(const py::tuple& state) {
     if (state.size() != 5 || !py::isinstance<py::int_>(state[0]) || state[0].cast<int>() != kStateVersion)
-        throw py::value_error("Record state of another version of the package: pickle it again with this one");
+        throw py::value_error(
+            "Record state of another version of the package: pickle it again with this one");
     auto texts = state[1].cast<py::tuple>();
     auto numbers = state[2].cast<py::tuple>();
     RecordData data;
     std::size_t t = 0, n = 0;
-#define ZELREPORT_RESTORE_TEXT(name, label) \
+#define ZELREPORT_RESTORE_TEXT(name, label)                            \
     if (!texts[t].is_none()) data.name = texts[t].cast<std::string>(); \
     ++t;
 #define ZELREPORT_RESTORE_INT(name, label, rule) data.name = numbers[n++].cast<std::int32_t>();
@@ -170,17 +173,19 @@ std::string Record::Repr() const {
     py::object values = Values();
     std::string count = values.is_none() ? "None" : std::to_string(py::len(values));
     return "<zelreport.Record nomvar=" + text(data.nomvar) + " typvar=" + text(data.typvar) +
-           " etiket=" + text(data.etiket) + " ip1=" + std::to_string(data.ip1) + " ip2=" + std::to_string(data.ip2) +
-           " ip3=" + std::to_string(data.ip3) + " " + std::to_string(data.ni) + "x" + std::to_string(data.nj) + "x" +
-           std::to_string(data.nk) + " datyp=" + std::to_string(data.datyp) + " values=" + count + ">";
+           " etiket=" + text(data.etiket) + " ip1=" + std::to_string(data.ip1) +
+           " ip2=" + std::to_string(data.ip2) + " ip3=" + std::to_string(data.ip3) + " " +
+           std::to_string(data.ni) + "x" + std::to_string(data.nj) + "x" + std::to_string(data.nk) +
+           " datyp=" + std::to_string(data.datyp) + " values=" + count + ">";
 }
 
 void DefineRecord(py::module_& m) {
-    py::class_<Record> record(m, "Record",
-                              "A record as it stands at its end, copied out of the reader: its fields under\n"
-                              "their own names, its values as NumPy arrays, its statistics and its report.\n"
-                              "Records pickle, and compare equal when their fields are equal and their values\n"
-                              "equal bit for bit (a NaN equals the same NaN).");
+    py::class_<Record> record(
+        m, "Record",
+        "A record as it stands at its end, copied out of the reader: its fields under\n"
+        "their own names, its values as NumPy arrays, its statistics and its report.\n"
+        "Records pickle, and compare equal when their fields are equal and their values\n"
+        "equal bit for bit (a NaN equals the same NaN).");
 #define ZELREPORT_TEXT_PROPERTY(name, label)                                 \
     record.def_property_readonly(                                            \
         #name, [](const Record& r) { return OptionalText(r.data.name); },    \
@@ -228,10 +233,11 @@ void DefineRecord(py::module_& m) {
         .def("to_dict", &Record::ToDict,
              "Every field by name (texts as str or None, integers as int) and 'values' (the\n"
              "array, or None).")
-        .def("__eq__", [](const Record& a, py::handle b) -> py::object {
-            if (!py::isinstance<Record>(b)) return py::reinterpret_borrow<py::object>(Py_NotImplemented);
-            return py::bool_(a.Equals(b.cast<const Record&>()));
-        })
+        .def("__eq__",
+             [](const Record& a, py::handle b) -> py::object {
+                 if (!py::isinstance<Record>(b)) return py::reinterpret_borrow<py::object>(Py_NotImplemented);
+                 return py::bool_(a.Equals(b.cast<const Record&>()));
+             })
         .def("__hash__", &Record::Hash)
         .def(py::pickle([](const Record& r) { return r.State(); },
                         [](const py::tuple& state) { return Record::FromState(state); }))
