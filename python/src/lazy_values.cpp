@@ -27,8 +27,9 @@ namespace {
 // arrays and its second thread are made once, not for every record asked
 // for. In a process forked since it was made its second thread does not
 // exist: it is left unfreed (freeing would wait for that thread) and made
-// anew.
-ValuesConverter& ThreadConverter() {
+// anew. One that failed is made anew too: its state after the failure is
+// not trusted.
+std::unique_ptr<ValuesConverter>& ThreadConverter() {
     thread_local std::unique_ptr<ValuesConverter> converter;
     thread_local unsigned made_before = 0;
     if (converter && made_before != Forks()) static_cast<void>(converter.release());
@@ -36,7 +37,7 @@ ValuesConverter& ThreadConverter() {
         converter = std::make_unique<ValuesConverter>();
         made_before = Forks();
     }
-    return *converter;
+    return converter;
 }
 
 // A scan asks whether to go on once every this many records.
@@ -172,11 +173,12 @@ py::object ReadValues(py::handle source,
     Result result;
     {
         py::gil_scoped_release release;
-        ValuesConverter& converter = ThreadConverter();
+        std::unique_ptr<ValuesConverter>& converter = ThreadConverter();
         for (std::size_t i = 0; i < places && result.status == Status::ok; ++i)
-            result = converter.Convert(document.Between(static_cast<std::uint64_t>(start.at(i)),
-                                                        static_cast<std::uint64_t>(stop.at(i))),
-                                       kind == 1 ? DataKind::floats : DataKind::ints, converted[i]);
+            result = converter->Convert(document.Between(static_cast<std::uint64_t>(start.at(i)),
+                                                         static_cast<std::uint64_t>(stop.at(i))),
+                                        kind == 1 ? DataKind::floats : DataKind::ints, converted[i]);
+        if (result.status != Status::ok) converter.reset();
     }
     switch (result.status) {
         case Status::ok:
