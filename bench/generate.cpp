@@ -2,10 +2,11 @@
 // Writes a benchmark document: the same name, size and seed always give
 // the same bytes.
 //
-//   zelgen KIND DIVISOR OUTPUT
+//   zelgen KIND DIVISOR OUTPUT [STEP]
 //
-// KIND is grid, many, huge or ints; DIVISOR 1 gives the full size, 10 a
-// tenth of it.
+// KIND is grid, many, huge, ints or another of documents.h; DIVISOR 1
+// gives the full size, 10 a tenth of it. STEP (default 0) is the npas of
+// every record of a hypercube kind.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -120,24 +121,25 @@ void AppendElement(std::string& out, const char* name, const std::string& conten
 }
 
 void AppendRecord(const zelbench::DocumentKind& kind, const zelbench::Scaled& size, std::int64_t index,
-                  Random& random, Output& output) {
+                  std::int64_t step, Random& random, Output& output) {
     static const char* const kNames[] = {"TT", "GZ", "UU", "VV", "HU", "P0", "ES", "WW"};
     static const char* const kLevels[] = {"1000", "925", "850", "700", "500", "250", "100", "10"};
     std::string& out = output.text();
     const auto n = [](std::int64_t v) { return std::to_string(v); };
     out += "<zelrecord>\n";
     AppendElement(out, "nomvar", kNames[index % 8]);
-    AppendElement(out, "typvar", index % 3 == 0 ? "A" : "P");
-    AppendElement(out, "etiket", index % 2 == 0 ? "ANALYSIS" : "FORECAST");
+    const bool cube = kind.hypercube;
+    AppendElement(out, "typvar", !cube && index % 3 == 0 ? "A" : "P");
+    AppendElement(out, "etiket", !cube && index % 2 == 0 ? "ANALYSIS" : "FORECAST");
     AppendElement(out, "ip1", kLevels[(index / 8) % 8]);
-    AppendElement(out, "ip2", n(index % 48));
+    AppendElement(out, "ip2", n(cube ? step : index % 48));
     AppendElement(out, "ip3", "0");
     AppendElement(out, "ni", n(size.ni));
     AppendElement(out, "nj", n(size.nj));
     AppendElement(out, "nk", n(size.nk));
     AppendElement(out, "dateo", "20260101");
     AppendElement(out, "deet", "300");
-    AppendElement(out, "npas", n(index % 1000));
+    AppendElement(out, "npas", n(cube ? step : index % 1000));
     AppendElement(out, "grtyp", "L");
     AppendElement(out, "ig1", "100");
     AppendElement(out, "ig2", "200");
@@ -176,8 +178,8 @@ void AppendRecord(const zelbench::DocumentKind& kind, const zelbench::Scaled& si
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: zelgen KIND DIVISOR OUTPUT\n");
+    if (argc != 4 && argc != 5) {
+        std::fprintf(stderr, "usage: zelgen KIND DIVISOR OUTPUT [STEP]\n");
         return 2;
     }
     const zelbench::DocumentKind* kind = zelbench::FindDocument(argv[1]);
@@ -196,7 +198,8 @@ int main(int argc, char** argv) {
         zelbench::Scaled size = zelbench::ScaleDocument(*kind, divisor);
         Random random(kSeed ^ static_cast<std::uint64_t>(kind->datyp * 1000 + kind->ni));
         output.text() += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<orv-standard-file>\n";
-        for (std::int64_t r = 0; r < size.records; ++r) AppendRecord(*kind, size, r, random, output);
+        std::int64_t step = argc == 5 ? std::strtol(argv[4], nullptr, 10) : 0;
+        for (std::int64_t r = 0; r < size.records; ++r) AppendRecord(*kind, size, r, step, random, output);
         output.text() += "</orv-standard-file>\n";
     }
     if (std::fclose(file) != 0) {

@@ -109,6 +109,8 @@ if(ZELREPORT_PYTHON_PACKAGED)
   set(CPACK_DEBIAN_PYTHON3-ZELREPORT_PACKAGE_DEPENDS
       "python3 (>= ${python_version}), python3 (<< ${ZELREPORT_PYTHON_VERSION_MAJOR}.${python_next}), python3-numpy")
   set(CPACK_DEBIAN_PYTHON3-ZELREPORT_PACKAGE_RECOMMENDS python3-matplotlib)
+  set(CPACK_DEBIAN_PYTHON3-ZELREPORT_PACKAGE_SUGGESTS
+      "python3-xarray, python3-pandas, python3-netcdf4, python3-dask, python3-distributed")
   if(ZELREPORT_DPKG_SHLIBDEPS AND ZELREPORT_FILE)
     set(CPACK_DEBIAN_PYTHON3-ZELREPORT_PACKAGE_SHLIBDEPS ON)
   else()
@@ -118,7 +120,10 @@ if(ZELREPORT_PYTHON_PACKAGED)
       "record document reader for Python 3, with NumPy arrays
 The reader behind zelreport as the Python package zelreport: the records
 of a document as objects with NumPy arrays of their values, streaming,
-with exactly the statistics and report text zelreport gives, and a
-command line that tabulates the records and draws a record's field.")
+with exactly the statistics and report text zelreport gives; an xarray
+engine (xr.open_dataset(path, engine=\"zelreport\")) that opens a document
+as lazy Datasets, for Dask too; records as a pandas DataFrame; and a
+command line that tabulates the records, draws a record's field, writes
+a page of them all and converts a document to NetCDF.")
 endif()
 include(CPack)

@@ -7,7 +7,7 @@
 BENCH_RUNS ?= 5
 BENCH_DOCS := grid many huge ints declared token-float token-int
 
-.PHONY: bench bench-quick bench-companions bench-companions-quick bench-python bench-html
+.PHONY: bench bench-quick bench-companions bench-companions-quick bench-python bench-html bench-xarray bench-dask
 
 # Documents are written once per size and kept in the build tree.
 $(BUILD)/bench/docs-%/.done: bench/generate.cpp bench/documents.h | build
@@ -39,5 +39,13 @@ bench-python: build $(BUILD)/bench/docs-$(BENCH_DIVISOR)/.done
 # Chromium opening grid's page.
 bench-html: build $(BUILD)/bench/docs-$(BENCH_DIVISOR)/.done
 	$(BENCH_PYTHON) bench/python_html.py $(BUILD)/zelreport $(BENCH_RUNS) $(BUILD)/bench/docs-$(BENCH_DIVISOR)
+# The xarray engine: open_dataset and open_datasets against zelreport, every
+# record loaded against records(), open_dataset's memory.
+bench-xarray: build $(BUILD)/bench/docs-$(BENCH_DIVISOR)/.done
+	$(BENCH_PYTHON) bench/python_xarray.py $(BUILD)/zelreport $(BENCH_RUNS) $(BUILD)/bench/docs-$(BENCH_DIVISOR) grid many huge
+# open_mfdataset over 8 documents of one step each under Dask's schedulers
+# (medians of 3 runs).
+bench-dask: build
+	$(BENCH_PYTHON) bench/python_dask.py $(BUILD)/bench/zelgen 3 $(BUILD)/bench/steps
 bench-companions-quick: build $(BUILD)/bench/docs-10/.done
 	$(BUILD)/bench/zelcompanions $(BUILD)/zelreport $(BUILD)/zelcheck $(BUILD)/zelfmt $(BUILD)/bench/zelexpat 10 $(BENCH_RUNS) $(BUILD)/bench/docs-10

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "reader/read_fd.h"
+#include "run/scanned_run.h"
 
 namespace zelreport::python {
 
@@ -205,7 +206,8 @@ void Source::Release() {
     staging_ = py::object();
 }
 
-Result Source::Run(Handlers handlers, std::string* output, RunControl& control, const ReadBlock& read_file) {
+Result Source::Run(Handlers handlers, std::string* output, RunControl& control, const ReadBlock& read_file,
+                   const ScanObserver* scan) {
     handlers.output = [output, &control](std::string_view text) {
         if (output) output->append(text);
         return control.KeepGoing();
@@ -219,23 +221,27 @@ Result Source::Run(Handlers handlers, std::string* output, RunControl& control, 
             return count;
         };
     };
+    // Blocks read through `read_block`, or the document in memory.
+    auto run = [&handlers, scan](ReadBlock read_block) {
+        return scan ? run_reader_scanned(std::move(read_block), handlers, *scan)
+                    : run_reader(std::move(read_block), handlers);
+    };
     try {
         switch (kind_) {
             case Kind::path:
-                return run_reader(noted([this, &control](char* buffer, std::size_t capacity) {
-                                      return ReadFd(fd_, buffer, capacity,
-                                                    [&control] { return control.KeepGoing(); });
-                                  }),
-                                  handlers);
-            case Kind::memory:
-                return run_buffer(
-                    {static_cast<const char*>(memory_.buf), static_cast<std::size_t>(memory_.len)}, handlers);
+                return run(noted([this, &control](char* buffer, std::size_t capacity) {
+                    return ReadFd(fd_, buffer, capacity, [&control] { return control.KeepGoing(); });
+                }));
+            case Kind::memory: {
+                std::string_view document(static_cast<const char*>(memory_.buf),
+                                          static_cast<std::size_t>(memory_.len));
+                return scan ? run_buffer_scanned(document, handlers, *scan) : run_buffer(document, handlers);
+            }
             case Kind::file:
-                if (read_file) return run_reader(noted(read_file), handlers);
-                return run_reader(noted([this, &control](char* buffer, std::size_t capacity) {
-                                      return ReadFile(buffer, capacity, control);
-                                  }),
-                                  handlers);
+                if (read_file) return run(noted(read_file));
+                return run(noted([this, &control](char* buffer, std::size_t capacity) {
+                    return ReadFile(buffer, capacity, control);
+                }));
         }
     } catch (const std::bad_alloc&) {
         return {Status::out_of_memory, ENOMEM};

@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 
+#include "record/record.h"
 #include "zelreport/zelreport.h"
 
 namespace zelreport::python {
@@ -63,9 +64,12 @@ public:
     // Runs the document without the GIL, with the record handlers of
     // `handlers` and the report text appended to `output` when not null.
     // A file object is read through `read_file` when given, else on this
-    // thread with the GIL. Never throws: what stopped the run is in the
-    // result and in `control`.
-    Result Run(Handlers handlers, std::string* output, RunControl& control, const ReadBlock& read_file = {});
+    // thread with the GIL. With `scan`, the run converts no value and
+    // writes no report: each record goes to `scan` with the places of its
+    // values. Never throws: what stopped the run is in the result and in
+    // `control`.
+    Result Run(Handlers handlers, std::string* output, RunControl& control, const ReadBlock& read_file = {},
+               const ScanObserver* scan = nullptr);
     // Raises in Python what stopped a finished run, if anything did (GIL
     // held); not for a run stopped on purpose.
     void RaiseFailure(const Result& result, RunControl& control) const;

@@ -180,11 +180,20 @@ struct RecordStream::Run {
 
 namespace {
 
+[[noreturn]] void RaiseRuntime(const char* message) {
+    PyErr_SetString(PyExc_RuntimeError, message);
+    throw py::error_already_set();
+}
+
+}  // namespace
+
 // Forks seen by this process; a stream made before the last one is in a
 // child, where its reading thread does not exist. Counted by an atfork
 // handler, since asking for the process id at every record costs a call
 // into the kernel.
+namespace {
 std::atomic<unsigned> forks{0};
+}  // namespace
 
 unsigned Forks() {
     static const bool registered = [] {
@@ -194,13 +203,6 @@ unsigned Forks() {
     (void)registered;
     return forks.load(std::memory_order_relaxed);
 }
-
-[[noreturn]] void RaiseRuntime(const char* message) {
-    PyErr_SetString(PyExc_RuntimeError, message);
-    throw py::error_already_set();
-}
-
-}  // namespace
 
 // The stream and its reading thread each hold the run; the last to let go
 // frees it with the GIL, which the source's Python objects need.

@@ -22,6 +22,11 @@
 
 namespace zelreport::python {
 
+// How many times this process has forked (counted from the first call on):
+// what a thread of the library made before the last fork is gone in the
+// child.
+unsigned Forks();
+
 class RecordStream {
 public:
     // Opens the source (GIL held); reading starts at the first Next.

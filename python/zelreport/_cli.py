@@ -7,7 +7,9 @@ import os
 import select
 import sys
 
-from . import _picture, records
+import numpy
+
+from . import _picture, _table, records
 from ._spell import SHORT_FORMAT, count_text, report_number
 
 PROG = "python3 -m zelreport"
@@ -20,6 +22,9 @@ STATUS_INTERRUPTED = 130
 
 TABLE_HEADER = ("#", "nomvar", "typvar", "etiket", "ip1", "ip2", "ip3", "ni*nj*nk", "datyp", "count",
                 "min", "max", "avg")
+# The CSV's columns: the record's number, every field, the count of values and the
+# statistics (as to_dataframe gives them).
+CSV_HEADER = ("record",) + _table.FIELDS + ("count",) + _table.STATISTICS
 # The aligned table is written in blocks of this many rows.
 TABLE_BLOCK_ROWS = 10000
 # Columns aligned to the right: the numbers.
@@ -31,32 +36,53 @@ def open_document(path):
     return sys.stdin.buffer if path == "-" else path
 
 
-def table_row(number, record, absent):
-    """One record's cells; `absent` stands for a missing text or statistic."""
-    stats = record.statistics
-    numbers = map(report_number, stats) if stats else (absent,) * 3
-    return (str(number), *(absent if t is None else t for t in (record.nomvar, record.typvar, record.etiket)),
-            str(record.ip1), str(record.ip2), str(record.ip3), "%dx%dx%d" % (record.ni, record.nj, record.nk),
-            str(record.datyp), count_text(record) or absent, *numbers)
+def spelled_statistics(table, absent):
+    """The columns min, max and avg of a block of records, spelled as the report spells
+    them, `absent` for a record without statistics."""
+    stats, has = _table.statistics_columns(table)
+    return [[report_number(x) if h else absent for x, h in zip(column.tolist(), has.tolist())]
+            for column in stats]
+
+
+def text_cells(column, absent):
+    return [absent if text is None else text for text in column.objects().tolist()]
+
+
+def aligned_rows(table):
+    """The aligned table's rows of a block of records."""
+    texts = [text_cells(table.texts[f], "-") for f in ("nomvar", "typvar", "etiket")]
+    ints = [list(map(str, table.ints[f].tolist())) for f in ("ip1", "ip2", "ip3", "datyp")]
+    grids = ["%dx%dx%d" % g for g in zip(*(table.ints[f].tolist() for f in ("ni", "nj", "nk")))]
+    counts = [str(n) if n >= 0 else "-" for n in table.count.tolist()]
+    numbers = list(map(str, table.numbers.tolist()))
+    return zip(numbers, *texts, *ints[:3], grids, ints[3], counts, *spelled_statistics(table, "-"))
+
+
+def csv_rows(table):
+    """A block of records as the CSV's rows: every field, the count and the statistics."""
+    columns = [text_cells(c, "") if isinstance(c, _table.TextColumn) else c.tolist()
+               for c in map(table.field, _table.FIELDS)]
+    counts = ["" if n < 0 else n for n in table.count.tolist()]
+    return zip(table.numbers.tolist(), *columns, counts, *spelled_statistics(table, ""))
 
 
 def print_table(source, as_csv, out):
+    blocks = _table.blocks(source, TABLE_BLOCK_ROWS)
     if as_csv:
         writer = csv.writer(out, lineterminator="\n")
-        writer.writerow(TABLE_HEADER)
-        for number, record in enumerate(records(source), 1):
-            writer.writerow(table_row(number, record, ""))
+        writer.writerow(CSV_HEADER)
+        for table in blocks:
+            writer.writerows(csv_rows(table))
         return
     # Columns are aligned over blocks of rows, so that memory stays bounded;
     # they only widen, when a later block holds a wider cell.
     widths = [0] * len(TABLE_HEADER)
-    rows = [TABLE_HEADER]
-    for number, record in enumerate(records(source), 1):
-        rows.append(table_row(number, record, "-"))
-        if len(rows) == TABLE_BLOCK_ROWS:
-            print_aligned(rows, widths, out)
-            rows = []
-    print_aligned(rows, widths, out)
+    head = [TABLE_HEADER]
+    for table in blocks:
+        print_aligned(head + list(aligned_rows(table)), widths, out)
+        head = []
+    if head:
+        print_aligned(head, widths, out)
 
 
 def print_aligned(rows, widths, out):
@@ -163,6 +189,78 @@ def html(args):
     return 0
 
 
+def filter_arguments(pairs):
+    """--filter KEY=VALUE, repeatable: filter_by_keys, a repeated key taking any of its
+    values; integer fields' values as integers."""
+    keys = {}
+    for pair in pairs:
+        key, equals, value = pair.partition("=")
+        if not equals:
+            raise argparse.ArgumentTypeError("--filter takes KEY=VALUE, not %r" % pair)
+        if key in _table.INT_FIELDS:
+            try:
+                value = int(value)
+            except ValueError:
+                raise argparse.ArgumentTypeError("--filter %s: %s is an integer field" % (pair, key)) from None
+        keys.setdefault(key, []).append(value)
+    return keys
+
+
+def netcdf_name(name):
+    """`name` as NetCDF allows a name: no "/", control byte or byte that is not UTF-8 (each
+    becomes "_"), beginning with a letter, digit or "_"."""
+    name = "".join("_" if c == "/" or ord(c) < 32 or ord(c) == 127 or 0xdc80 <= ord(c) <= 0xdcff else c
+                   for c in name)
+    return name if name[:1].isalnum() or name[:1] == "_" else "v" + name
+
+
+def netcdf_text(value):
+    """A text as NetCDF stores it: bytes that are not UTF-8 shown as \\xNN."""
+    if isinstance(value, str):
+        return value.encode("utf-8", "surrogateescape").decode("utf-8", "backslashreplace")
+    return value
+
+
+def for_netcdf(dataset):
+    """The dataset with names and texts NetCDF can hold."""
+    renames = {name: netcdf_name(name) for name in dataset.variables if netcdf_name(name) != name}
+    dataset = dataset.rename(renames)
+    for variable in dataset.variables.values():
+        variable.attrs = {key: netcdf_text(value) for key, value in variable.attrs.items()}
+        if variable.dtype.kind == "U":
+            variable.values = numpy.vectorize(netcdf_text, otypes=[str])(variable.values)
+    return dataset
+
+
+def convert(args):
+    try:
+        import xarray  # noqa: F401
+
+        from . import open_datasets
+    except ImportError:
+        return fail("xarray is not installed (Debian: apt-get install python3-xarray python3-netcdf4)",
+                    STATUS_USAGE, "convert")
+    datasets = open_datasets(open_document(args.file), filter_by_keys=args.filter)
+    if not datasets:
+        return fail("no record with values in %s" % args.file, command="convert")
+    # Written beside the output and renamed once whole: no half file is left.
+    partial = "%s.partial-%d" % (args.output, os.getpid())
+    try:
+        for number, dataset in enumerate(datasets, 1):
+            group = None if len(datasets) == 1 else "hypercube_%d" % number
+            for_netcdf(dataset).to_netcdf(partial, mode="w" if number == 1 else "a", group=group)
+        os.replace(partial, args.output)
+    except BaseException:
+        if os.path.exists(partial):
+            os.unlink(partial)
+        raise
+    if len(datasets) > 1:
+        print("%s convert: %s holds %d hypercubes: written as groups hypercube_1 to hypercube_%d" % (
+            PROG, args.file, len(datasets), len(datasets)), file=sys.stderr)
+    print(args.output)
+    return 0
+
+
 def fail(message, status=STATUS_FAILED, command=None):
     print("%s: %s" % (PROG if command is None else PROG + " " + command, message), file=sys.stderr)
     return status
@@ -206,6 +304,20 @@ def add_plot_command(commands):
     draw_parser.set_defaults(run=plot)
 
 
+def add_convert_command(commands):
+    converter = commands.add_parser("convert", help="write NetCDF (xarray)",
+                                    description="Writes the document's records to a NetCDF file through xarray, "
+                                    "as xr.open_dataset(FILE, engine='zelreport') opens them; records that do not "
+                                    "form one hypercube go to one group each (hypercube_1, hypercube_2, ...), as "
+                                    "zelreport.open_datasets splits them.")
+    converter.add_argument("file", metavar="FILE", help="the document ('-': standard input)")
+    converter.add_argument("output", metavar="OUT.nc", help="the NetCDF file to write")
+    converter.add_argument("--filter", metavar="KEY=VALUE", action="append", default=[],
+                           help="only records whose field KEY has VALUE (repeat it: for several keys, or any of "
+                           "several values of one key)")
+    converter.set_defaults(run=convert)
+
+
 def add_html_command(commands):
     from ._html import THUMBNAILS_DEFAULT
 
@@ -227,12 +339,19 @@ def parser():
     add_table_command(commands)
     add_plot_command(commands)
     add_html_command(commands)
+    add_convert_command(commands)
     return main_parser
 
 
 def main(argv=None):
     try:
-        args = parser().parse_args(argv)
+        main_parser = parser()
+        args = main_parser.parse_args(argv)
+        if args.command == "convert":
+            try:
+                args.filter = filter_arguments(args.filter)
+            except argparse.ArgumentTypeError as error:
+                main_parser.error(str(error))
         # Texts keep their non-UTF-8 bytes as surrogates: write them back as bytes.
         sys.stdout.reconfigure(errors="surrogateescape")
         return args.run(args)
@@ -240,5 +359,5 @@ def main(argv=None):
         return STATUS_INTERRUPTED
     except BrokenPipeError:
         return STATUS_FAILED
-    except OSError as error:
+    except (OSError, ValueError, TypeError) as error:
         return fail(str(error))

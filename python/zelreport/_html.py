@@ -13,7 +13,6 @@ options give the same bytes.
 import collections
 import html
 import math
-import operator
 import pathlib
 import re
 import shutil
@@ -21,7 +20,7 @@ import tempfile
 
 import numpy
 
-from . import _picture, records
+from . import _picture, _table
 from ._spell import SHORT_FORMAT, report_number
 
 # Thumbnails are drawn for the first this many records unless asked otherwise.
@@ -58,10 +57,6 @@ COLUMNS = (Column("record", "#", "number", DIGITS), Column("nomvar", "nomvar", "
            Column("min", "min", "number", DIGITS_AND_SIGNS), Column("avg", "avg", "number", DIGITS_AND_SIGNS),
            Column("max", "max", "number", DIGITS_AND_SIGNS), Column("field", "field", None, DIGITS))
 ROW = "<tr>" + "<td>%s" * len(COLUMNS) + "\n"
-# The fields a row is made of, in the columns' order, fetched together.
-ROW_FIELDS = ("nomvar", "typvar", "etiket", "ip1", "ip2", "ip3", "dateo", "deet", "npas", "ni", "nj", "nk",
-              "grtyp", "datyp", "statistics")
-row_fields = operator.attrgetter(*ROW_FIELDS)
 # Every table names its columns, whose widths the style sets.
 COLUMN_GROUP = "<colgroup>" + "<col>" * len(COLUMNS) + "</colgroup>"
 # Columns of integers (their widths come from their least and greatest), and
@@ -69,7 +64,6 @@ COLUMN_GROUP = "<colgroup>" + "<col>" * len(COLUMNS) + "</colgroup>"
 INTEGER_COLUMNS = {i for i, column in enumerate(COLUMNS) if column.key in
                    ("record", "ip1", "ip2", "ip3", "dateo", "deet", "npas", "datyp")}
 COUNT_COLUMN = [column.key for column in COLUMNS].index("count")
-NO_STATISTICS = (None, None, None)
 GRID = "%d\u00d7%d\u00d7%d"
 # A column's width in `ch` of the cells' font: its widest cell (by the
 # width of its glyphs), or its head in the heads' smaller font with room for
@@ -270,18 +264,19 @@ class Tables:
         self.grids = GridTexts()
         self.widths = [0] * len(COLUMNS)
 
-    def write(self, first, block):
-        """Writes the records numbered from `first`, each (its ROW_FIELDS, its count of values or
-        None, its field's cell)."""
-        fields, count, field = zip(*block)
-        (nomvar, typvar, etiket, ip1, ip2, ip3, dateo, deet, npas, ni, nj, nk, grtyp, datyp,
-         stats) = zip(*fields)
+    def write(self, table, field):
+        """Writes a block of records (a Table) with `field`, the cells of their field column."""
         shown = self.shown.__getitem__
-        nomvar, typvar, etiket, grtyp = (list(map(shown, c)) for c in (nomvar, typvar, etiket, grtyp))
+        nomvar, typvar, etiket, grtyp = (list(map(shown, table.texts[f].objects().tolist()))
+                                         for f in ("nomvar", "typvar", "etiket", "grtyp"))
+        ip1, ip2, ip3, dateo, deet, npas, ni, nj, nk, datyp = (
+            table.ints[f].tolist() for f in ("ip1", "ip2", "ip3", "dateo", "deet", "npas", "ni", "nj", "nk", "datyp"))
+        count = [n if n >= 0 else None for n in table.count.tolist()]
         counts = [n for n in count if n is not None]
         count_cells = count if len(counts) == len(count) else ["" if n is None else n for n in count]
-        low, high, avg = zip(*(s or NO_STATISTICS for s in stats))
-        numbers = range(first, first + len(block))
+        stats, has = _table.statistics_columns(table)
+        low, high, avg = ([x if h else None for x, h in zip(c.tolist(), has.tolist())] for c in stats)
+        numbers = table.numbers.tolist()
         columns = (numbers, nomvar, typvar, etiket, ip1, ip2, ip3, dateo, deet, npas,
                    list(map(self.grids.__getitem__, zip(ni, nj, nk))), grtyp, datyp, count_cells,
                    spell_statistics(low), spell_statistics(avg), spell_statistics(high), field)
@@ -291,7 +286,7 @@ class Tables:
             self.widths[i] = max(self.widths[i], width)
         self.summary.add(numbers, nomvar, list(zip(ni, nj, nk, grtyp)), (dateo, npas, ip1), count)
         drawn = sum(1 for cell in field if cell)
-        height = drawn * THUMBNAIL_ROW_HEIGHT + (len(block) - drawn) * ROW_HEIGHT
+        height = drawn * THUMBNAIL_ROW_HEIGHT + (table.size - drawn) * ROW_HEIGHT
         self.out.write(('<div class=rows style="contain-intrinsic-size:auto %dpx"><table>%s<tbody>\n%s'
                         '</tbody></table></div>\n' % (height, COLUMN_GROUP, "".join(map(ROW.__mod__, zip(*columns)))))
                        .encode("utf-8"))
@@ -308,18 +303,12 @@ class Tables:
 def write_tables(source, tables, thumbnails):
     """Reads `source` and writes its records' rows through `tables`, ROW_BLOCK at a time."""
     drawn = thumbnails.count()
-    block = []
-    first = 1
-    for number, record in enumerate(records(source), 1):
-        values = record.values
-        count = None if values is None else len(values)
-        block.append((row_fields(record), count, thumbnails.cell(number, record, count) if number <= drawn else ""))
-        if len(block) == ROW_BLOCK:
-            tables.write(first, block)
-            first += len(block)
-            block.clear()
-    if block:
-        tables.write(first, block)
+    for table in _table.blocks(source, ROW_BLOCK, drawn if drawn != math.inf else 1 << 62):
+        field = [""] * table.size
+        for index, record in enumerate(table.records):
+            count = table.count[index]
+            field[index] = thumbnails.cell(int(table.numbers[index]), record, None if count < 0 else int(count))
+        tables.write(table, field)
 
 
 def gradient(palette):

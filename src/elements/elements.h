@@ -40,5 +40,8 @@ void ParseIntField(Context& ctx, std::string_view name);
 template <std::optional<std::string> Record::*field>
 void ParseString(Context& ctx, std::string_view name);
 void ParseValues(Context& ctx, std::string_view name);
+// ParseValues for a run that scans: the same reading, the tokens counted,
+// not converted, and the text's place kept in the record's `places`.
+void ScanValues(Context& ctx, std::string_view name);
 
 }  // namespace zelreport

@@ -29,6 +29,24 @@ struct ValuesOrigin {
     bool plain = false;
 };
 
+// Where a values text lies in the input, so that its values can be
+// converted later, exactly as the run would have: from `start`, the byte
+// the values reader began on (the opening tag's ">"), to `stop`, the byte
+// it stopped on (the size of the input when it reached the end), holding
+// `count` tokens, one entry each.
+struct ValuesPlace {
+    std::uint64_t start = 0;
+    std::uint64_t stop = 0;
+    std::uint64_t count = 0;
+};
+
+// The places of the texts that filled a record's two arrays, each valid
+// where the record has that array.
+struct ValuesPlaces {
+    ValuesPlace floats;
+    ValuesPlace ints;
+};
+
 struct Record {
     // Text fields are absent until an element gives them; integer fields
     // live for the whole run and are never reset.
@@ -46,6 +64,7 @@ struct Record {
     bool has_intdata = false;
     DataArray<std::int32_t> intdata;
     ValuesOrigin values_origin;  // of the array last filled
+    ValuesPlaces places;         // set only by a run that scans for them
 
     // Releases the per-record storage: texts, values and both arrays.
     void ReleaseData();
@@ -56,5 +75,10 @@ RecordView MakeView(const Record& record);
 // Takes each reported record with the origin of its values, for a program
 // that compares this reading with another.
 using RecordObserver = std::function<void(const RecordView&, const ValuesOrigin&)>;
+
+// Takes each reported record of a run that scans for the places of its
+// values instead of converting them: the view's arrays are empty, and
+// has_floatdata and has_intdata say which places are valid.
+using ScanObserver = std::function<void(const RecordView&, const ValuesPlaces&)>;
 
 }  // namespace zelreport

@@ -15,6 +15,9 @@ struct DocumentRun {
     bool initialized = false;
     // Takes each reported record in place of on_record, when set.
     const RecordObserver* observer = nullptr;
+    // Set for a run that scans for the places of the values: takes each
+    // reported record instead of the handlers, and no report is written.
+    const ScanObserver* scan_observer = nullptr;
     // The names foreseen for a record's passes.
     RecordPlan plan;
     Context ctx;

@@ -6,8 +6,21 @@
 
 namespace zelreport {
 
+namespace {
+
+// A scanned record has no values and no report: its fields and the places
+// of its values go to the observer.
+[[gnu::noinline]] void HandOnScanned(Record& record, const ScanObserver& observer) {
+    observer(MakeView(record), record.places);
+    record.ReleaseData();
+    record.places = {};
+}
+
+}  // namespace
+
 void write_to_zelFile(DocumentRun& run) {
     Context& ctx = run.ctx;
+    if (run.scan_observer) return HandOnScanned(ctx.record, *run.scan_observer);
     RecordView view = MakeView(ctx.record);
     // The report is written before the record is handed on, which may take
     // its values, and counts once that is done: it goes out whole, and not

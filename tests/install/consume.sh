@@ -27,6 +27,12 @@ print(sysconfig.get_path("platlib", "posix_prefix", vars={"base": sys.argv[1], "
 assert zelreport.report(sys.argv[2]) == open(sys.argv[3]).read()' "$site" "$sample" "${sample%.xml}.err" ||
         fail "the installed Python package"
     echo "Python package: ok"
+    # The xarray engine through the distribution's entry point, no pip involved.
+    if "$PYTHON" -c 'import xarray' 2>/dev/null; then
+        PYTHONPATH=$site "$PYTHON" -c 'import xarray as xr; print(xr.backends.list_engines())' | grep -q "'zelreport'" ||
+            fail "xr.backends.list_engines() does not list zelreport from $site"
+        echo "xarray engine: ok"
+    fi
 fi
 version=$("$prefix/bin/zelreport" --version) || fail "installed binary"
 expected="TT 500 -12.5

@@ -50,4 +50,13 @@ check libzelreport-dev "$lib/libzelreport\.a$" '/usr/include/zelreport/zelreport
 [ "$python" != ON ] || check python3-zelreport '/usr/lib/python3/dist-packages/zelreport/__init__\.py$' \
     '/usr/lib/python3/dist-packages/zelreport/__init__\.pyi$' \
     '/usr/lib/python3/dist-packages/zelreport/_zelreport\.cpython-[^/]*\.so$' \
+    '/usr/lib/python3/dist-packages/zelreport-[0-9.]*\.dist-info/entry_points\.txt$' \
+    '/usr/lib/python3/dist-packages/zelreport-[0-9.]*\.dist-info/METADATA$' \
     '/usr/share/doc/python3-zelreport/copyright$' '!/usr/bin/' '!/usr/include/' '!__pycache__'
+# The package's own files find the xarray engine, unpacked anywhere.
+if [ "$python" = ON ] && "$PYTHON" -c 'import xarray' 2>/dev/null; then
+    dpkg-deb -x "$(ls "$tmp"/python3-zelreport_*.deb)" "$tmp/root"
+    PYTHONPATH=$tmp/root/usr/lib/python3/dist-packages "$PYTHON" -c 'import xarray as xr
+print(xr.backends.list_engines())' | grep -q "'zelreport'" || fail "python3-zelreport: no xarray engine"
+    echo "python3-zelreport: the xarray engine: ok"
+fi

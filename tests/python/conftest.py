@@ -26,6 +26,10 @@ def record_xml(fields, values=None):
     return "\n".join(lines + ["</zelrecord>", ""])
 
 
+def pytest_configure(config):
+    config.addinivalue_line("markers", "slow: a test for make test-slow (a cluster of processes)")
+
+
 @pytest.fixture(autouse=True)
 def bounded_in_time():
     faulthandler.dump_traceback_later(TEST_SECONDS, exit=True)

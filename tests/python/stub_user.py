@@ -39,10 +39,17 @@ use(zelreport.report(gzip.open(path)), zelreport.records(gzip.open(path)))
 use(zelreport.report(io.BytesIO(data)), zelreport.records(io.BytesIO(data)))
 use(zelreport.report(OnlyRead()), zelreport.records(OnlyRead()))
 
-# What the stubs refuse: each line must be an error, or its ignore goes unused.
 record = next(zelreport.records(data))
+frames = [zelreport.to_dataframe(path), zelreport.to_dataframe(data)]
+opened = zelreport.open_datasets(path, filter_by_keys={"nomvar": "TT", "ip1": [500, 850], "typvar": None},
+                                 drop_variables="GZ", squeeze=False, errors="warn")
+if opened[0] == opened[-1] and record == record:
+    fields = record.to_dict()
+
+# What the stubs refuse: each line must be an error, or its ignore goes unused.
 record.nomvar = "TT"  # type: ignore[misc]
 record.ip1 = 5  # type: ignore[misc]
 record.values = None  # type: ignore[misc]
 zelreport.records(3)  # type: ignore[arg-type]
 zelreport.report(io.StringIO("<zelrecord>"))  # type: ignore[arg-type]
+zelreport.open_datasets(path, filter_by_keys={"ip1": 1.5})  # type: ignore[dict-item]

@@ -14,11 +14,19 @@ TABLE = """\
 1  TT      P       ANALYSIS  500    0    0  3x2x1         1      6  -12.500000  1.500000  -6.750000
 2  GZ      P       FORECAST  850    6    0  2x2x1         2      4           -         -          -
 """
+# Every field, then the count and the statistics: to_dataframe's columns.
 CSV = """\
-#,nomvar,typvar,etiket,ip1,ip2,ip3,ni*nj*nk,datyp,count,min,max,avg
-1,TT,P,ANALYSIS,500,0,0,3x2x1,1,6,-12.500000,1.500000,-6.750000
-2,GZ,P,FORECAST,850,6,0,2x2x1,2,4,,,
+record,nomvar,typvar,etiket,ip1,ip2,ip3,ni,nj,nk,dateo,deet,npas,grtyp,ig1,ig2,ig3,ig4,nbits,datyp,swa,lng,\
+dltf,ubc,extra1,extra2,extra3,npak,iun,count,min,max,avg
+1,TT,P,ANALYSIS,500,0,0,3,2,1,20260101,300,12,L,100,200,300,400,-16,1,0,0,0,0,0,0,0,0,0,6,-12.500000,1.500000,\
+-6.750000
+2,GZ,P,FORECAST,850,6,0,2,2,1,20260101,300,72,L,100,200,300,400,-32,2,0,0,0,0,0,0,0,0,0,4,,,
 """
+
+
+def import_zelreport():
+    import zelreport as package
+    return package
 
 
 def zelreport(*args, **kwargs):
@@ -30,6 +38,14 @@ def test_table_aligned_and_csv():
     assert zelreport("table", SAMPLE).stdout == TABLE
     with open(SAMPLE, "rb") as stdin:
         assert zelreport("table", "--csv", "-", stdin=stdin).stdout == CSV
+
+
+def test_to_dataframe_has_the_csv_columns():
+    pandas = pytest.importorskip("pandas", reason="python3-pandas is not installed")
+    frame = import_zelreport().to_dataframe(SAMPLE)
+    assert [frame.index.name] + list(frame.columns) == CSV.splitlines()[0].split(",")
+    assert frame.loc[1, "nomvar"] == "TT" and frame.loc[2, "count"] == 4 and frame.loc[2, "min"] is pandas.NA
+    assert frame.dtypes["ip1"] == "int32" and str(frame.dtypes["avg"]) == "Float32" and frame.loc[1, "avg"] == -6.75
 
 
 def test_plot_draws_a_picture_of_the_field(tmp_path):
