@@ -54,6 +54,15 @@ def factorize(values):
     return codes, len(uniques)
 
 
+def factorize_texts(texts):
+    """Dense codes of `texts` (0, 1, ... in order of first appearance) and their count,
+    by a dict: pandas' table of strings takes every text that holds bytes which are not
+    UTF-8 (kept as surrogates) for the same one."""
+    seen = {}
+    codes = numpy.array([seen.setdefault(text, len(seen)) for text in texts], dtype=numpy.int64)
+    return codes, len(seen)
+
+
 def group_by(columns):
     """The rows grouped by the tuple of their codes in `columns`, a list of (codes,
     count): dense codes of the tuples in order of first appearance, and their count."""
@@ -151,7 +160,7 @@ class Model:
         names = [variable_name(t) for t in table.texts["nomvar"].texts] + [UNNAMED]
         self.names = numpy.array(names, dtype=object)
         # Each text code's variable, as a dense code (-1, absent, is the last).
-        self.name_codes, _ = factorize(self.names)
+        self.name_codes, _ = factorize_texts(names)
         self.reasons = []  # (field, why), for the messages
         self.split_fields = []
         shaped = self.shapeable(rows)

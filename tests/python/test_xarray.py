@@ -31,7 +31,7 @@ def grid_values(base, count=6):
 
 
 def document(*records):
-    return ("<orv-standard-file>\n" + "".join(records) + "</orv-standard-file>\n").encode()
+    return ("<orv-standard-file>\n" + "".join(records) + "</orv-standard-file>\n").encode("utf-8", "surrogateescape")
 
 
 def write(tmp_path, data, name="doc.xml"):
@@ -149,6 +149,14 @@ def test_records_that_cannot_be_shaped_or_hold_no_values_are_kept(tmp_path):
     with pytest.warns(zelreport.HypercubeWarning):
         ds = xr.open_dataset(data, engine="zelreport", errors="warn")
     assert list(ds.attrs["records_left_out"]) == [2]
+
+
+def test_names_apart_only_in_bytes_that_are_not_utf8_stay_apart(tmp_path):
+    # Each level once, so that names taken for one would make one variable of two levels.
+    names = ("\udcfe", "\udcff", "\udcff" * 300 + "a", "\udcff" * 300 + "b")
+    ds = xr.open_dataset(write(tmp_path, document(*(record(name, 0, 500 + n, grid_values(n))
+                                                    for n, name in enumerate(names)))), engine="zelreport")
+    assert sorted(ds.data_vars) == sorted(names)
 
 
 def test_options_filter_drop_and_squeeze(tmp_path):
