@@ -2,6 +2,7 @@
 // Whether cutting long runs of values in two pays on this host, now.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 
 namespace zelreport {
@@ -10,7 +11,7 @@ namespace zelreport {
 // threads on the two halves of one core, or beside other programs on a
 // busy machine, can be slower than one. So where the host has a processor
 // to spare, some long runs are converted each way in turn, their time per
-// byte measured, and the clearly faster way kept for the next many; then
+// byte measured, and the faster way kept for the next many; then
 // it is measured again, as the host changes.
 class SplitPolicy {
 public:
@@ -32,25 +33,18 @@ public:
             if (++kept_ == kKeptRuns) *this = SplitPolicy();  // measure again
             return;
         }
-        Way& way = ways_[probes_ % 2];
-        way.bytes += static_cast<double>(bytes);
-        way.seconds += seconds;
+        // Each way's best rate: a run that also grew the array or met a
+        // page fault says nothing about the way it was converted.
+        double& best = best_rate_[probes_ % 2];
+        if (seconds > 0) best = std::max(best, static_cast<double>(bytes) / seconds);
         if (++probes_ < kProbeRuns) return;
-        const Way& split = ways_[0];
-        const Way& alone = ways_[1];
-        split_ = split.seconds * alone.bytes * kSplitMargin <= alone.seconds * split.bytes;
+        split_ = best_rate_[0] >= best_rate_[1];
     }
 
 private:
     static constexpr int kProbeRuns = 8;   // half of them cut in two
     static constexpr int kKeptRuns = 256;  // before measuring again
-    // Cutting in two must pay this much per byte: nearly as fast is not
-    // worth a processor that another program may want.
-    static constexpr double kSplitMargin = 1.1;
-    struct Way {
-        double bytes = 0, seconds = 0;
-    };
-    Way ways_[2];  // cut in two, alone
+    double best_rate_[2] = {0, 0};         // bytes a second: cut in two, alone
     int probes_ = 0, kept_ = 0;
     bool split_ = true;
     bool asked_ = false;  // whether a processor is spare, this measure

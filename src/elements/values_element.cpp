@@ -215,6 +215,8 @@ bool TakeSimpleTokens(Scanner& in, ValuesHelper& helper, std::string& scratch, D
                        !helper.Start(in.floor, split, text_end, end, std::is_same_v<T, std::int32_t>)) {
                 split = nullptr;
                 timed_from = nullptr;
+            } else if (split && helper.StartedCold()) {
+                timed_from = nullptr;  // a one-time cost, no measure: the next run is cut again
             }
         } else if (out != room.data() + room.size()) {
             break;  // stopped on something else than the end of the room

@@ -83,8 +83,10 @@ bool ValuesHelper::MakeRoom(const char* begin, const char* stop, bool integers) 
         Plan(begin, stop);
         const Stretch& last = stretches_.back();
         std::size_t tokens = last.first + static_cast<std::size_t>(last.end - last.begin) / 2 + 1;
+        std::size_t had = integers ? ints_.size() : floats_.size();
         if (integers && ints_.size() < tokens) ints_.resize(tokens);
         if (!integers && floats_.size() < tokens) floats_.resize(tokens);
+        cold_ = (integers ? ints_.size() : floats_.size()) != had;
         scratch_.reserve(ValuesToken::kLongTokenBytes + 1);
     } catch (const std::bad_alloc&) {
         return false;
@@ -105,6 +107,7 @@ bool ValuesHelper::Start(const char* floor, const char* begin, const char* stop,
             return false;
         }
         thread_ = std::move(started.thread);
+        cold_ = true;
     }
     {
         std::lock_guard lock(mutex_);

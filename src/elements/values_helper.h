@@ -53,6 +53,9 @@ public:
     // itself. Precondition: every earlier Start that returned true has
     // been waited for or cancelled.
     bool Start(const char* floor, const char* begin, const char* stop, const char* end, bool integers);
+    // True when the last Start that returned true started the thread or
+    // grew its room: that run pays a one-time cost and is no measure.
+    bool StartedCold() const { return cold_; }
 
     // One stretch as converted: its values, and where it stopped, which is
     // `end` unless the run ended inside it.
@@ -89,6 +92,7 @@ private:
     bool pending_ = false, done_ = false, quit_ = false;
     bool busy_ = false;     // a job started and not yet waited for (reader's side)
     bool refused_ = false;  // the host refused the thread once: never ask again
+    bool cold_ = false;     // the last Start started the thread or grew its room
     const char* floor_ = nullptr;
     const char* end_ = nullptr;
     bool integers_ = false;
