@@ -4,6 +4,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cassert>
 #include <cstdint>
 #include <cstdlib>
@@ -47,11 +48,27 @@ void DataArray<T>::Grow() {
             std::memcpy(grown, data_, size_ * sizeof(T));
             std::free(data_);
             mapped_ = true;
+            populated_ = size_;
         }
     }
     if (!grown) throw std::bad_alloc();
     data_ = static_cast<T*>(grown);
     capacity_ = bytes / sizeof(T);
+    if (!mapped_) populated_ = capacity_;
+}
+
+// Precondition: a mapped array, not yet present to its end.
+template <typename T>
+void DataArray<T>::PopulateAhead() {
+    assert(mapped_ && populated_ < capacity_);
+    std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    std::size_t from = populated_ * sizeof(T) / page * page;
+    std::size_t to = std::min(capacity_, size_ + 2 * kPopulatedAhead) * sizeof(T);
+#ifdef MADV_POPULATE_WRITE
+    // Refused (an older kernel), the pages fault in as they are written.
+    madvise(reinterpret_cast<char*>(data_) + from, to - from, MADV_POPULATE_WRITE);
+#endif
+    populated_ = to / sizeof(T);
 }
 
 template <typename T>
@@ -76,7 +93,7 @@ OwnedValues<T> DataArray<T>::Take() {
     if (kept < mapped) munmap(reinterpret_cast<char*>(data_) + kept, mapped - kept);
     OwnedValues<T> taken(data_, size, kept);
     data_ = nullptr;
-    capacity_ = 0;
+    capacity_ = populated_ = 0;
     mapped_ = false;
     return taken;
 }
@@ -88,7 +105,7 @@ void DataArray<T>::Free() {
     else
         std::free(data_);
     data_ = nullptr;
-    size_ = capacity_ = 0;
+    size_ = capacity_ = populated_ = 0;
     mapped_ = false;
 }
 

@@ -30,6 +30,7 @@ public:
     // empty); Commit counts the first `count` of them in.
     std::span<T> Spare() {
         if (size_ == capacity_) Grow();
+        if (populated_ < size_ + kPopulatedAhead && populated_ < capacity_) PopulateAhead();
         return {data_ + size_, capacity_ - size_};
     }
     void Commit(std::size_t count) { size_ += count; }
@@ -51,12 +52,20 @@ public:
 
 private:
     static constexpr std::size_t kKeptBytes = std::size_t{16} << 20;
+    // A mapped array's pages are made present this many values ahead of
+    // its end, in one call each time: a page faulted in one by one costs
+    // several times more.
+    static constexpr std::size_t kPopulatedAhead = (std::size_t{1} << 20) / sizeof(T);
     void Grow();
+    void PopulateAhead();
     void Free();
 
     T* data_ = nullptr;
     std::size_t size_ = 0;
     std::size_t capacity_ = 0;
+    // Values from the start whose pages are surely present: the whole
+    // capacity of an array that is not mapped.
+    std::size_t populated_ = 0;
     bool mapped_ = false;
 };
 
