@@ -15,12 +15,7 @@
 #include <string_view>
 
 #include "support/blocks.h"
-#include "xml/check.h"
-#include "xml/compare/meaning.h"
-#include "xml/format.h"
-#include "xml/read/content.h"
-#include "xml/read/document_reader.h"
-#include "zelreport/zelreport.h"
+#include "support/xml_runs.h"
 
 namespace {
 
@@ -41,64 +36,31 @@ ReadFn InPieces(std::string_view document) {
     });
 }
 
-struct Meaning final : RecordSink {
-    std::string reports;
-    void OnRecord(std::unique_ptr<XmlRecord>& record) override { reports += MeaningReport(*record); }
-};
-
-// The reports of D's meaning, or false when D has none.
-bool MeaningOf(std::string_view document, std::string& reports) {
-    Meaning meaning;
-    DocumentReader reader(meaning, {});
-    if (!reader.Parse(document.data(), document.size(), true)) return false;
-    reports = meaning.reports;
-    return true;
-}
-
-std::string ZelreportReports(std::string_view document) {
-    std::string reports;
-    zelreport::Handlers handlers;
-    handlers.on_record = [&](const zelreport::RecordView& view) { zelreport::append_report(view, reports); };
-    zelreport::run_buffer(document, handlers);
-    return reports;
-}
-
-CheckResult Check(ReadFn read) {
-    std::string findings;
-    Output out(AppendTo(findings));
-    return CheckDocument("d.xml", std::move(read), out);
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using zeltest::Check, zeltest::Format, zeltest::MeaningReports, zeltest::ZelreportReports;
     std::string_view d(reinterpret_cast<const char*>(data), size);
-    CheckResult checked = Check(InPieces(d));
-    std::string meaning;
-    bool has_meaning = MeaningOf(d, meaning);
-    if (has_meaning && !checked.trouble && checked.summary.errors == 0 && ZelreportReports(d) != meaning)
+    std::string findings;
+    CheckResult checked = Check(InPieces(d), findings);
+    std::optional<std::string> meaning = MeaningReports(d);
+    bool passes = !checked.trouble && checked.summary.errors == 0;
+    if (meaning && passes && ZelreportReports(d) != *meaning)
         Broken("zelcheck finds nothing, yet zelreport misreads the document");
 
     std::string f;
-    Output out(AppendTo(f));
-    FormatResult formatted = FormatDocument("d.xml", InPieces(d), out);
-    out.Flush();
+    FormatResult formatted = Format(InPieces(d), f);
     if (formatted.outcome != FormatResult::written) {
-        if (has_meaning && !checked.trouble && checked.summary.errors == 0)
-            Broken("zelfmt refuses a document zelcheck passes");
+        if (meaning && passes) Broken("zelfmt refuses a document zelcheck passes");
         return 0;
     }
-    if (!has_meaning) Broken("zelfmt wrote a document without meaning");
-    if (ZelreportReports(f) != meaning) Broken("zelreport reads zelfmt's output differently");
-    std::string again_meaning;
-    if (!MeaningOf(f, again_meaning) || again_meaning != meaning)
-        Broken("zelfmt's output means something else");
-    CheckResult recheck = Check(ReadFromMemory(f));
+    if (!meaning) Broken("zelfmt wrote a document without meaning");
+    if (ZelreportReports(f) != *meaning) Broken("zelreport reads zelfmt's output differently");
+    if (MeaningReports(f) != meaning) Broken("zelfmt's output means something else");
+    CheckResult recheck = Check(ReadFromMemory(f), findings);
     if (recheck.trouble || recheck.summary.errors != 0) Broken("zelcheck finds errors in zelfmt's output");
     std::string again;
-    Output again_out(AppendTo(again));
-    FormatDocument("d.xml", ReadFromMemory(f), again_out);
-    again_out.Flush();
+    Format(ReadFromMemory(f), again);
     if (again != f) Broken("zelfmt is not idempotent");
     return 0;
 }
