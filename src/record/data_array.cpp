@@ -12,6 +12,8 @@
 #include <new>
 #include <utility>
 
+#include "record/pages.h"
+
 namespace zelreport {
 
 namespace {
@@ -61,14 +63,9 @@ void DataArray<T>::Grow() {
 template <typename T>
 void DataArray<T>::PopulateAhead() {
     assert(mapped_ && populated_ < capacity_);
-    std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-    std::size_t from = populated_ * sizeof(T) / page * page;
-    std::size_t to = std::min(capacity_, size_ + 2 * kPopulatedAhead) * sizeof(T);
-#ifdef MADV_POPULATE_WRITE
-    // Refused (an older kernel), the pages fault in as they are written.
-    madvise(reinterpret_cast<char*>(data_) + from, to - from, MADV_POPULATE_WRITE);
-#endif
-    populated_ = to / sizeof(T);
+    std::size_t to = std::min(capacity_, size_ + 2 * kPopulatedAhead);
+    MakePresentForWriting(data_ + populated_, (to - populated_) * sizeof(T));
+    populated_ = to;
 }
 
 template <typename T>

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "record/pages.h"
 #include "xml/common/limits.h"
 #include "xml/common/show.h"
 #include "xml/diagnose/diagnose.h"
@@ -106,7 +107,11 @@ private:
     std::uint64_t tag_end_;
     std::vector<std::string> written_;
     Output held_out_{[this](std::string_view text) {
-        written_.emplace_back(text);
+        // A long text is held in hundreds of these: their pages in one call each.
+        std::string& block = written_.emplace_back();
+        block.reserve(text.size());
+        MakePresentForWriting(block.data(), text.size());
+        block.append(text);
         return true;
     }};
     ValuesWriter writer_{held_out_};

@@ -1,11 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "xml/read/values_text.h"
 
-#include <sys/mman.h>
-#include <unistd.h>
-
-#include <cstdint>
-
+#include "record/pages.h"
 #include "xml/read/content.h"
 
 namespace zelreport::xml {
@@ -15,22 +11,6 @@ namespace {
 // A block is closed once it holds this much; a token longer than that
 // makes a block of its own, as long as the token.
 constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
-
-// Makes the pages of a new block present in one call: a long text fills
-// hundreds of blocks, whose pages faulted in one by one cost more than
-// the copy into them.
-void PopulateForWriting(char* data, std::size_t size) {
-#ifdef MADV_POPULATE_WRITE
-    auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
-    auto from = reinterpret_cast<std::uintptr_t>(data) / page * page;
-    auto to = reinterpret_cast<std::uintptr_t>(data) + size;
-    // Refused (an older kernel, or not a mapping of its own), the pages
-    // fault in as they are written.
-    madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_WRITE);
-#else
-    (void)data, (void)size;
-#endif
-}
 
 }  // namespace
 
@@ -52,7 +32,8 @@ void ValuesText::append(const char* data, std::size_t size) {
         while (cut > 0 && !IsXmlSpace((*last)[cut - 1])) --cut;
         std::string next;
         next.reserve(kBlockBytes);
-        PopulateForWriting(next.data(), kBlockBytes);
+        // A long text fills hundreds of blocks: their pages in one call each.
+        MakePresentForWriting(next.data(), kBlockBytes);
         next.append(*last, cut, std::string::npos);
         last->resize(cut);
         blocks_.push_back(std::move(next));
